@@ -1,0 +1,18 @@
+// The run's only ways to end early. Both print on stdout and exit with
+// status 1; neither returns.
+#ifndef TARNWICK_DRIVER_FATAL_H
+#define TARNWICK_DRIVER_FATAL_H
+
+/// Prints the printf-formatted message on stdout and ends the process with
+/// status 1. Safe to call from the stdout reader thread: the whole process ends.
+[[noreturn]] void exitWithError(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+/// Prints the banner, "ERROR: <message>" when message is not null, and the
+/// usage text on stdout, then ends the process with status 1.
+[[noreturn]] void exitWithUsage(const char* message);
+
+#endif
