@@ -1,0 +1,7 @@
+#include "regexp/regexp.h"
+
+ErrorHook errorHook = nullptr;
+
+void reportRegexpError(const char* message) {
+  if (errorHook != nullptr) errorHook(message);
+}
