@@ -1,0 +1,485 @@
+// Tests for matchPattern: which match wins, what the capture slots hold after
+// success and failure, how damaged programs are reported, and that long
+// subjects do not exhaust the stack.
+#include "regexp/matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "regexp/compiler.h"
+#include "regexp/regexp.h"
+
+namespace {
+
+// A capture as offsets into the subject; {-1, -1} when both slots are null.
+struct Span {
+  long start;
+  long end;
+  bool operator==(const Span& other) const { return start == other.start && end == other.end; }
+};
+constexpr Span kNull{-1, -1};
+
+std::ostream& operator<<(std::ostream& out, const Span& span) {
+  if (span == kNull) return out << "null";
+  return out << "[" << span.start << "," << span.end << ")";
+}
+
+struct FreeRegexp {
+  void operator()(Regexp* regexp) const { std::free(regexp); }
+};
+using RegexpPtr = std::unique_ptr<Regexp, FreeRegexp>;
+
+RegexpPtr compileOk(const char* pattern) {
+  RegexpPtr regexp(compilePattern(pattern));
+  EXPECT_NE(regexp, nullptr) << "pattern failed to compile: " << pattern;
+  return regexp;
+}
+
+// A half-null pair is a fault in itself; -2 makes it show up as a mismatch.
+Span slotSpan(const Regexp& regexp, int group, const char* subject) {
+  const char* start = regexp.groupStart[group];
+  const char* end = regexp.groupEnd[group];
+  if (start == nullptr && end == nullptr) return kNull;
+  return Span{start ? start - subject : -2, end ? end - subject : -2};
+}
+
+std::vector<Span> allSlots(const Regexp& regexp, const char* subject) {
+  std::vector<Span> spans;
+  for (int group = 0; group < kGroupSlots; ++group)
+    spans.push_back(slotSpan(regexp, group, subject));
+  return spans;
+}
+
+std::string readable(const char* text) {
+  std::string out;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
+    if (*p == '\n') {
+      out += "\\n";
+    } else if (*p == '\r') {
+      out += "\\r";
+    } else if (*p < 32 || *p >= 127) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\x%02x", *p);
+      out += buffer;
+    } else {
+      out += static_cast<char>(*p);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> messages;
+void recordMessage(const char* message) { messages.emplace_back(message); }
+
+// Every test runs with a recording hook so that stray error reports show up.
+class MatcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    messages.clear();
+    errorHook = recordMessage;
+  }
+  void TearDown() override { errorHook = nullptr; }
+};
+
+struct Row {
+  const char* pattern;
+  const char* subject;
+  int result;
+  // Group 0 first; groups past the end of the list must be null. Only
+  // checked when result is 1.
+  std::vector<Span> groups;
+};
+
+const Row kRows[] = {
+    // Leftmost start wins; at that start, the first alternative that works.
+    {"b|ab", "ab", 1, {{0, 2}}},
+    {"a|b", "cba", 1, {{1, 2}}},
+    {"a|ab", "ab", 1, {{0, 1}}},
+    {"(a|ab)", "ab", 1, {{0, 1}, {0, 1}}},
+    {"(a|abc)", "abc", 1, {{0, 1}, {0, 1}}},
+    {"(a|ab)c", "abc", 1, {{0, 3}, {0, 2}}},
+    {"(a|ab)(c|bcd)", "abcd", 1, {{0, 4}, {0, 1}, {1, 4}}},
+    {"(a|ab)*c", "ababc", 1, {{0, 5}, {2, 4}}},
+    {"|a", "a", 1, {{0, 0}}},
+    {"a|", "xyz", 1, {{0, 0}}},
+    {"a|", "ba", 1, {{0, 0}}},
+    {"x|^b", "ab", 0, {}},
+    {"a|^b", "ba", 1, {{0, 1}}},
+    // Greedy repeats, backing off only as far as needed.
+    {"a*", "aaa", 1, {{0, 3}}},
+    {"a*ab", "aaab", 1, {{0, 4}}},
+    {"x(.*)y", "x1y2y", 1, {{0, 5}, {1, 4}}},
+    {".*abc", "abcabcab", 1, {{0, 6}}},
+    {"(.*)(.*)", "abc", 1, {{0, 3}, {0, 3}, {3, 3}}},
+    {"(a?)(a?)a", "aa", 1, {{0, 2}, {0, 1}, {1, 1}}},
+    {"a?a", "a", 1, {{0, 1}}},
+    {"(a?)a", "a", 1, {{0, 1}, {0, 0}}},
+    {"a+b", "xaaab", 1, {{1, 5}}},
+    {"[0-9]*x", "12x", 1, {{0, 3}}},
+    {"[^,]*,", "ab,cd,", 1, {{0, 3}}},
+    {".+", "", 0, {}},
+    {".+", "\n", 1, {{0, 1}}},
+    {"(ab)*", "ababa", 1, {{0, 4}, {2, 4}}},
+    {"(ab)*", "x", 1, {{0, 0}, kNull}},
+    {"(ab)+", "xabab", 1, {{1, 5}, {3, 5}}},
+    {"(ab)+$", "ababab", 1, {{0, 6}, {4, 6}}},
+    {"(ab)?c", "abc", 1, {{0, 3}, {0, 2}}},
+    {"(ab)?c", "c", 1, {{0, 1}, kNull}},
+    {"(ab)?abc", "abc", 1, {{0, 3}, kNull}},
+    {"(a|b)*b", "abab", 1, {{0, 4}, {2, 3}}},
+    {"(a+)+b", "aab", 1, {{0, 3}, {0, 2}}},
+    {"(a+)+b", "aaaa", 0, {}},
+    {"(a|b)+", "", 0, {}},
+    {"a(b|c)*d", "xabcbd", 1, {{1, 6}, {4, 5}}},
+    // Captures: only the successful path counts; a loop keeps its last pass.
+    {"(a|b)*c", "abac", 1, {{0, 4}, {2, 3}}},
+    {"(a|b)*c", "c", 1, {{0, 1}, kNull}},
+    {"((a)|b)*c", "abc", 1, {{0, 3}, {1, 2}, {0, 1}}},
+    {"(a(b)?)+", "aba", 1, {{0, 3}, {2, 3}, {1, 2}}},
+    {"(a)*ab", "aab", 1, {{0, 3}, {0, 1}}},
+    {"(a)*ab", "ab", 1, {{0, 2}, kNull}},
+    {"(x)?(x)y", "xy", 1, {{0, 2}, kNull, {0, 1}}},
+    {"(a)|b", "b", 1, {{0, 1}, kNull}},
+    {"(a)|(b)", "b", 1, {{0, 1}, kNull, {0, 1}}},
+    {"(a*)b", "b", 1, {{0, 1}, {0, 0}}},
+    {"(a|)b", "b", 1, {{0, 1}, {0, 0}}},
+    {"x()y", "xy", 1, {{0, 2}, {1, 1}}},
+    {"()", "abc", 1, {{0, 0}, {0, 0}}},
+    {"((a)b)(c)", "abc", 1, {{0, 3}, {0, 2}, {0, 1}, {2, 3}}},
+    // Anchors stand for the ends of the whole subject, wherever they appear.
+    {"a^b", "a^b", 0, {}},
+    {"a^b", "ab", 0, {}},
+    {"a$b", "a$b", 0, {}},
+    {"^ab", "abab", 1, {{0, 2}}},
+    {"^ab", "xab", 0, {}},
+    {"^a*", "baa", 1, {{0, 0}}},
+    {"x*^a", "a", 1, {{0, 1}}},
+    {"x*^a", "xa", 0, {}},
+    {"(^a)", "ba", 0, {}},
+    {"(^a)", "ab", 1, {{0, 1}, {0, 1}}},
+    {"a$", "a", 1, {{0, 1}}},
+    {"a$", "ba", 1, {{1, 2}}},
+    {"a$", "aba", 1, {{2, 3}}},
+    {"a$", "a\n", 0, {}},
+    {"a$", "a\r", 0, {}},
+    {"$", "abc", 1, {{3, 3}}},
+    {"^$", "", 1, {{0, 0}}},
+    {"^$", "a", 0, {}},
+    {"^", "abc", 1, {{0, 0}}},
+    {"a*$", "baa", 1, {{1, 3}}},
+    {"a.b", "a\nb", 1, {{0, 3}}},
+    {"a.b", "a\rb", 1, {{0, 3}}},
+    {"a.$", "a\n", 1, {{0, 2}}},
+    {"a.*", "xa\r\n", 1, {{1, 4}}},
+    // Empty patterns and empty subjects: the terminating NUL is a start too.
+    {"", "", 1, {{0, 0}}},
+    {"", "abc", 1, {{0, 0}}},
+    {".*", "", 1, {{0, 0}}},
+    {"a*", "", 1, {{0, 0}}},
+    {"$", "", 1, {{0, 0}}},
+    {"a", "", 0, {}},
+    {"x*", "abc", 1, {{0, 0}}},
+    // Literal runs; a repeat after a run applies to its last byte only.
+    {"ab*", "a", 1, {{0, 1}}},
+    {"ab*", "abbbc", 1, {{0, 4}}},
+    {"ab*", "abab", 1, {{0, 2}}},
+    {"ab*", "xbb", 0, {}},
+    {"abc+", "abcabc", 1, {{0, 3}}},
+    {"ab+", "aab", 1, {{1, 3}}},
+    {"ab+", "aa", 0, {}},
+    {"abc?", "ab", 1, {{0, 2}}},
+    {"abc?d", "abd", 1, {{0, 3}}},
+    {"ab?c", "ac", 1, {{0, 2}}},
+    {"abc", "aabc", 1, {{1, 4}}},
+    {"abc", "ababc", 1, {{2, 5}}},
+    {"a{2}", "aa", 0, {}},
+    {"a{2}", "xa{2}", 1, {{1, 5}}},
+    {"\xff\xfe", "a\xff\xfe", 1, {{1, 3}}},
+    // A backslash quotes the next byte; there are no escape sequences.
+    {"a\\nb", "anb", 1, {{0, 3}}},
+    {"a\\nb", "a\nb", 0, {}},
+    {"\\d", "9d", 1, {{1, 2}}},
+    {"\\.", "ab", 0, {}},
+    {"\\.", "a.b", 1, {{1, 2}}},
+    {"\\.+", "a...b", 1, {{1, 4}}},
+    {"\\\\", "a\\b", 1, {{1, 2}}},
+    {"\\*", "a*", 1, {{1, 2}}},
+    {"\\^a", "b^a", 1, {{1, 3}}},
+    {"\\$", "a$", 1, {{1, 2}}},
+    {"a\\|b", "a|b", 1, {{0, 3}}},
+    {"a\\|b", "b", 0, {}},
+    {"\\(a\\)", "(a)", 1, {{0, 3}}},
+    {"\\[a]", "[a]", 1, {{0, 3}}},
+    {"a]", "a]", 1, {{0, 2}}},
+    // Sets.
+    {"[abc]+", "xxbcay", 1, {{2, 5}}},
+    {"[a-c]+", "dcbad", 1, {{1, 4}}},
+    {"[^a-c]+", "abxyzc", 1, {{2, 5}}},
+    {"[]a]+", "x]a]b", 1, {{1, 4}}},
+    {"[^]a]+", "]a]bc]", 1, {{3, 5}}},
+    {"[a-]+", "b-a-c", 1, {{1, 4}}},
+    {"[-a]+", "b-a-c", 1, {{1, 4}}},
+    {"[^-z]+", "-zab-", 1, {{2, 4}}},
+    {"[a-c-e]+", "xabcdef", 1, {{1, 6}}},
+    {"[a-a]+", "baab", 1, {{1, 3}}},
+    {"[\\n]+", "\n\\nx", 1, {{1, 3}}},
+    {"[[^]+", "a[^b", 1, {{1, 3}}},
+    {"[^a]", "", 0, {}},
+    {"[^a]", "aaa", 0, {}},
+    {"x[^a]*", "x", 1, {{0, 1}}},
+    // Bytes from 128 up compare as unsigned values.
+    {"[\xe0-\xff]+", "ab\xe0\xf5\xffz", 1, {{2, 5}}},
+    {"[\xe0-\xff]", "abc\x7f\xdf", 0, {}},
+    {"[~-\x81]+", "a~\x80\x81\x82", 1, {{1, 4}}},
+    {"[^\x80-\xff]+",
+     "\xc3\xa9"
+     "ab\xc3",
+     1,
+     {{2, 4}}},
+    // Patterns whose hints (must-contain text, first byte) do the skipping.
+    {"x*abc", "xxabd abc", 1, {{6, 9}}},
+    {"x*abc", "xxab", 0, {}},
+    {"x*aab", "aaab", 1, {{1, 4}}},
+    {"a?bc", "xbc", 1, {{1, 3}}},
+    {"a?bc", "ab", 0, {}},
+    {".*ab", "xxab", 1, {{0, 4}}},
+    {"a*bc", "bcx", 1, {{0, 2}}},
+    // Rule patterns of the kind the program itself uses.
+    {"See server log file (.+) for details",
+     "See server log file a for details for details",
+     1,
+     {{0, 45}, {20, 33}}},
+    {"See server log file (.+) for details", "See server log file  for details", 0, {}},
+    {"^([EIW][0-9]+):", "E123: x", 1, {{0, 5}, {0, 4}}},
+    {"^([EIW][0-9]+):", "W7:", 1, {{0, 3}, {0, 2}}},
+    {"^([EIW][0-9]+):", "X1:", 0, {}},
+    {"^([EIW][0-9]+):", " E1:", 0, {}},
+};
+
+void expectRow(Regexp* regexp, const Row& row) {
+  EXPECT_EQ(matchPattern(regexp, row.subject), row.result);
+  if (row.result != 1) return;
+  std::vector<Span> actual = allSlots(*regexp, row.subject);
+  for (int group = 0; group < kGroupSlots; ++group) {
+    Span expected = group < static_cast<int>(row.groups.size()) ? row.groups[group] : kNull;
+    EXPECT_EQ(actual[group], expected) << "group " << group;
+  }
+}
+
+TEST_F(MatcherTest, TableOfPatternsAndSubjects) {
+  for (const Row& row : kRows) {
+    SCOPED_TRACE("pattern /" + readable(row.pattern) + "/ subject \"" + readable(row.subject) +
+                 "\"");
+    RegexpPtr regexp = compileOk(row.pattern);
+    if (!regexp) continue;
+    expectRow(regexp.get(), row);
+    // The hints only skip hopeless starts: a plain scan must agree.
+    {
+      SCOPED_TRACE("with hints cleared");
+      regexp->firstChar = 0;
+      regexp->anchored = 0;
+      regexp->mustText = nullptr;
+      regexp->mustLength = 0;
+      expectRow(regexp.get(), row);
+    }
+    EXPECT_TRUE(messages.empty()) << "unexpected error report: " << messages.front();
+    messages.clear();
+  }
+}
+
+TEST_F(MatcherTest, NineGroupsEachGetTheirByte) {
+  RegexpPtr regexp = compileOk("(a)(b)(c)(d)(e)(f)(g)(h)(i)");
+  const char* subject = "xabcdefghi";
+  ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
+  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{1, 10}));
+  for (int group = 1; group <= 9; ++group) {
+    EXPECT_EQ(slotSpan(*regexp, group, subject), (Span{group, group + 1})) << "group " << group;
+  }
+}
+
+TEST_F(MatcherTest, EveryCallStartsFromClearSlots) {
+  RegexpPtr regexp = compileOk("(a)|b");
+  const char* first = "a";
+  ASSERT_EQ(matchPattern(regexp.get(), first), 1);
+  EXPECT_EQ(slotSpan(*regexp, 1, first), (Span{0, 1}));
+  const char* second = "b";
+  ASSERT_EQ(matchPattern(regexp.get(), second), 1);
+  EXPECT_EQ(slotSpan(*regexp, 1, second), kNull);
+}
+
+TEST_F(MatcherTest, HintRejectionLeavesEarlierSlots) {
+  RegexpPtr regexp = compileOk("(a|b)*c");
+  const char* first = "c";
+  ASSERT_EQ(matchPattern(regexp.get(), first), 1);
+  // No c in the subject, so no position is tried and nothing is cleared.
+  EXPECT_EQ(matchPattern(regexp.get(), "xyz"), 0);
+  EXPECT_EQ(regexp->groupStart[0], first);
+  EXPECT_EQ(regexp->groupEnd[0], first + 1);
+  for (int group = 1; group < kGroupSlots; ++group) {
+    EXPECT_EQ(slotSpan(*regexp, group, first), kNull) << "group " << group;
+  }
+}
+
+TEST_F(MatcherTest, FailedTriesLeaveAllSlotsNull) {
+  struct Case {
+    const char* pattern;
+    const char* matching;
+    const char* failing;
+  };
+  const Case cases[] = {
+      {"(a)b", "ab", "xa"},     // no hints: every position tried
+      {"a(b)", "ab", "xac"},    // tried at each a
+      {"^(a)", "a", "ba"},      // one anchored try
+      {"x*(a)b", "ab", "bba"},  // must-contain b is present, so positions are tried
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    RegexpPtr regexp = compileOk(c.pattern);
+    ASSERT_EQ(matchPattern(regexp.get(), c.matching), 1);
+    ASSERT_EQ(matchPattern(regexp.get(), c.failing), 0);
+    for (int group = 0; group < kGroupSlots; ++group) {
+      EXPECT_EQ(regexp->groupStart[group], nullptr) << "group " << group;
+      EXPECT_EQ(regexp->groupEnd[group], nullptr) << "group " << group;
+    }
+  }
+}
+
+TEST_F(MatcherTest, NullArgumentsAreReported) {
+  const char* subject = "ab";
+  EXPECT_EQ(matchPattern(nullptr, subject), 0);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "NULL parameter");
+
+  RegexpPtr regexp = compileOk("(a)b");
+  ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
+  messages.clear();
+  EXPECT_EQ(matchPattern(regexp.get(), nullptr), 0);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "NULL parameter");
+  // The refused call did not touch the slots of the earlier match.
+  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 2}));
+  EXPECT_EQ(slotSpan(*regexp, 1, subject), (Span{0, 1}));
+}
+
+TEST_F(MatcherTest, ErrorsAreSilentWithoutHook) {
+  errorHook = nullptr;
+  EXPECT_EQ(matchPattern(nullptr, "a"), 0);
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(MatcherTest, WrongMagicByteIsRefused) {
+  RegexpPtr regexp = compileOk("(a)b");
+  const char* subject = "ab";
+  ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
+  regexp->programBytes()[0] = kProgramMagic + 1;
+  EXPECT_EQ(matchPattern(regexp.get(), subject), 0);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "corrupted program");
+  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 2}));
+  EXPECT_EQ(slotSpan(*regexp, 1, subject), (Span{0, 1}));
+}
+
+// A hand-made Regexp with no hints, so every position of the subject is tried.
+RegexpPtr buildProgram(const std::vector<unsigned char>& bytes) {
+  RegexpPtr regexp(static_cast<Regexp*>(std::malloc(sizeof(Regexp) + bytes.size())));
+  std::memset(regexp.get(), 0, sizeof(Regexp));
+  regexp->programSize = static_cast<int32_t>(bytes.size());
+  std::memcpy(regexp->programBytes(), bytes.data(), bytes.size());
+  return regexp;
+}
+
+TEST_F(MatcherTest, DamagedProgramsFailTheirPath) {
+  struct Case {
+    const char* what;
+    std::vector<unsigned char> program;
+    const char* message;
+  };
+  // Each is ALTERNATIVE at 1 leading to MATCH_END, its body the damaged part.
+  const Case cases[] = {
+      {"opcode 12", {156, 6, 0, 6, 12, 0, 3, 0, 0, 0}, "memory corruption"},
+      {"opcode 15", {156, 6, 0, 6, 15, 0, 3, 0, 0, 0}, "memory corruption"},
+      {"group open 0", {156, 6, 0, 6, 20, 0, 3, 0, 0, 0}, "memory corruption"},
+      {"group close 0", {156, 6, 0, 6, 30, 0, 3, 0, 0, 0}, "memory corruption"},
+      {"opcode 40", {156, 6, 0, 6, 40, 0, 3, 0, 0, 0}, "memory corruption"},
+      {"opcode 255", {156, 6, 0, 6, 255, 0, 3, 0, 0, 0}, "memory corruption"},
+      {"EMPTY without next", {156, 6, 0, 6, EMPTY, 0, 0, 0, 0, 0}, "corrupted pointers"},
+      {"group open without next",
+       {156, 6, 0, 6, kGroupOpen + 1, 0, 0, 0, 0, 0},
+       "corrupted pointers"},
+      {"plus over EMPTY",
+       {156, 6, 0, 9, REPEAT_PLUS, 0, 6, EMPTY, 0, 0, 0, 0, 0},
+       "internal foulup"},
+      {"star over LINE_START, then z",
+       {156, 6, 0, 14, REPEAT_STAR, 0, 6, LINE_START, 0, 0, LITERAL, 0, 5, 'z', 0, 0, 0, 0},
+       "internal foulup"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    messages.clear();
+    RegexpPtr regexp = buildProgram(c.program);
+    const char* subject = "ab";
+    for (int group = 0; group < kGroupSlots; ++group) {
+      regexp->groupStart[group] = subject;
+      regexp->groupEnd[group] = subject + 1;
+    }
+    EXPECT_EQ(matchPattern(regexp.get(), subject), 0);
+    ASSERT_FALSE(messages.empty());
+    for (const std::string& message : messages) EXPECT_EQ(message, c.message);
+    for (int group = 0; group < kGroupSlots; ++group) {
+      EXPECT_EQ(slotSpan(*regexp, group, subject), kNull) << "group " << group;
+    }
+  }
+}
+
+TEST_F(MatcherTest, StarOverNonSingleCharCountsZero) {
+  // REPEAT_STAR over EMPTY, then MATCH_END: the bad operand is reported and
+  // counts as no bytes, which a star accepts.
+  RegexpPtr regexp = buildProgram({156, 6, 0, 9, REPEAT_STAR, 0, 6, EMPTY, 0, 0, 0, 0, 0});
+  const char* subject = "ab";
+  EXPECT_EQ(matchPattern(regexp.get(), subject), 1);
+  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 0}));
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages[0], "internal foulup");
+}
+
+// Long subjects drive loops through hundreds of thousands of passes; the
+// matcher must not turn that into native stack depth.
+TEST_F(MatcherTest, LoopOverMillionByteLine) {
+  std::string subject;
+  for (int i = 0; i < 999999; ++i) subject += (i % 3 == 0) ? 'b' : 'a';
+  subject += 'c';
+  RegexpPtr regexp = compileOk("(a|b)*c");
+  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str()), 1);
+  EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), (Span{0, 1000000}));
+  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{999998, 999999}));
+}
+
+TEST_F(MatcherTest, GroupPlusOverHalfMillionPasses) {
+  std::string subject;
+  for (int i = 0; i < 500000; ++i) subject += "ab";
+  RegexpPtr regexp = compileOk("(ab)+$");
+  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str()), 1);
+  EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), (Span{0, 1000000}));
+  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{999998, 1000000}));
+}
+
+TEST_F(MatcherTest, DotStarOverTenMegabytes) {
+  const long filler = 10000000;
+  std::string subject = "x";
+  subject.reserve(filler + 3);
+  for (long i = 0; i < filler; ++i) subject += (i % 4096 == 0) ? 'y' : (i % 61 == 0 ? '\n' : 'q');
+  subject += "yz";
+  RegexpPtr regexp = compileOk("x(.*)y");
+  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str()), 1);
+  EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), (Span{0, filler + 2}));
+  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{1, filler + 1}));
+}
+
+}  // namespace
