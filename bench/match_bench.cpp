@@ -1,0 +1,70 @@
+// Matcher throughput on log-shaped input: the rule shapes tarnwick runs on
+// every line of a build log, and the long-line shapes that exercise the
+// backtracking stack.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "regexp/compiler.h"
+#include "regexp/matcher.h"
+
+namespace {
+
+std::vector<std::string> logLines() {
+  const char* const shapes[] = {
+      "I00020052: Compiled module core in 0.42 s",
+      "W00030017: Option -fast is deprecated, using -O2",
+      "E00040012: Cannot resolve symbol 'render_frame' in module ui",
+      "   at C:\\build\\src\\ui\\frame.cpp(1234): note: see declaration",
+      "I00060040: Reading project file app.prj",
+      "copying C:\\build\\bin\\app.dll to C:\\drop\\bin\\app.dll",
+  };
+  std::vector<std::string> lines;
+  for (int i = 0; i < 1000; i++) lines.emplace_back(shapes[i % 6]);
+  return lines;
+}
+
+void matchLines(benchmark::State& state, const char* pattern) {
+  Regexp* regexp = compilePattern(pattern);
+  std::vector<std::string> lines = logLines();
+  size_t bytes = 0;
+  for (const std::string& line : lines) bytes += line.size();
+  for (auto _ : state) {
+    int matched = 0;
+    for (const std::string& line : lines) matched += matchPattern(regexp, line.c_str());
+    benchmark::DoNotOptimize(matched);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  std::free(regexp);
+}
+
+void matchLong(benchmark::State& state, const char* pattern, const std::string& subject) {
+  Regexp* regexp = compilePattern(pattern);
+  for (auto _ : state) benchmark::DoNotOptimize(matchPattern(regexp, subject.c_str()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * subject.size()));
+  std::free(regexp);
+}
+
+std::string alternating(size_t n, const char* tail) {
+  std::string s;
+  s.reserve(n + 1);
+  for (size_t i = 0; i < n; i++) s += (i % 2) ? 'b' : 'a';
+  return s + tail;
+}
+
+BENCHMARK_CAPTURE(matchLines, anchored_code, "^E[0-9]+:");
+BENCHMARK_CAPTURE(matchLines, message_code_group, "^([EIW][0-9]+):");
+BENCHMARK_CAPTURE(matchLines, first_char, "See server log file (.+) for details");
+BENCHMARK_CAPTURE(matchLines, unanchored_set, "[A-Z]:\\\\build\\\\([^ ]+\\.dll)");
+BENCHMARK_CAPTURE(matchLines, must_text, ".*render_(.*)'");
+BENCHMARK_CAPTURE(matchLines, no_hints, "(error|warning) ");
+
+BENCHMARK_CAPTURE(matchLong, loop_1MB, "(a|b)*c", alternating(1000000, "c"));
+BENCHMARK_CAPTURE(matchLong, group_plus_1MB, "(ab)+$", alternating(1000000, ""));
+BENCHMARK_CAPTURE(matchLong, dot_star_10MB, "x(.*)y", "x" + std::string(10000000, 'q') + "yz");
+
+}  // namespace
+
+BENCHMARK_MAIN();
