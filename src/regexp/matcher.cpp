@@ -17,16 +17,45 @@
 // have grown to the size the rules need.
 #include "regexp/matcher.h"
 
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
 
+// A stack in fixed-size blocks: growing it never moves what it holds, and
+// fresh memory is touched only as far as the stack actually reaches.
+template <typename T>
+class BlockStack {
+ public:
+  bool empty() const { return size_ == 0; }
+  size_t size() const { return size_; }
+  T& back() { return at(size_ - 1); }
+  void pop() { size_--; }
+  void clear() { size_ = 0; }
+  void push(const T& item) {
+    if (size_ == blocks_.size() * kBlockSize) blocks_.emplace_back(new T[kBlockSize]);
+    at(size_++) = item;
+  }
+  /// Frees the blocks beyond the first `keep`, so one huge line does not pin
+  /// its memory for the rest of the run.
+  void trim(size_t keep) {
+    if (blocks_.size() > keep) blocks_.resize(keep);
+  }
+
+ private:
+  static constexpr size_t kBlockSize = 4096;
+  T& at(size_t i) { return blocks_[i / kBlockSize][i % kBlockSize]; }
+  std::vector<std::unique_ptr<T[]>> blocks_;
+  size_t size_ = 0;
+};
+
 struct ChoicePoint {
-  const unsigned char* node;  // the ALTERNATIVE to try next, or the repeat node
-  const char* position;       // where to resume; for a repeat, where its run began
-  size_t count;               // for a repeat, the run length tried last
-  size_t trailHeight;         // slot writes above this belong to the open road
+  const char* position;  // where to resume; for a repeat, where its run began
+  size_t count;          // for a repeat, the run length tried last
+  uint32_t node;         // program offset of the ALTERNATIVE to try next, or of the repeat
+  uint32_t trailHeight;  // slot writes above this belong to the open road
 };
 
 struct TrailEntry {
@@ -35,27 +64,50 @@ struct TrailEntry {
 };
 
 // Match state: one match at a time in the process.
-std::vector<ChoicePoint> choices;
-std::vector<TrailEntry> trail;
+BlockStack<ChoicePoint> choices;
+BlockStack<TrailEntry> trail;
 const char* subjectStart;
 const char* inputPos;
 Regexp* current;
+const unsigned char* program;
 
-// Above this many entries a stack is released after the match, so one huge
-// line does not pin its memory for the rest of the run.
-constexpr size_t kRetainedEntries = 1 << 16;
+// Blocks kept between matches: enough for the lines of any ordinary log.
+constexpr size_t kRetainedBlocks = 16;
+
+void pushChoice(const unsigned char* node, const char* position, size_t count) {
+  choices.push({position, count, static_cast<uint32_t>(node - program),
+                static_cast<uint32_t>(trail.size())});
+}
 
 void writeSlot(const char** slot, const char* position) {
   // With no road left open a failure ends the try, which clears every slot.
-  if (!choices.empty()) trail.push_back({slot, *slot});
+  if (!choices.empty()) trail.push({slot, *slot});
   *slot = position;
 }
 
 void undoTrail(size_t height) {
   while (trail.size() > height) {
     *trail.back().slot = trail.back().previous;
-    trail.pop_back();
+    trail.pop();
   }
+}
+
+// The ALTERNATIVE after alternative in the same choice, or null.
+const unsigned char* followingAlternative(const unsigned char* alternative) {
+  const unsigned char* next = nextNode(alternative);
+  return next != nullptr && nodeOpcode(next) == ALTERNATIVE ? next : nullptr;
+}
+
+// The first alternative, from alternative on, that does not fail at once at
+// position. Passing over one whose body opens with a literal that differs
+// changes nothing but the cost: that road would end before touching a slot.
+const unsigned char* viableAlternative(const unsigned char* alternative, const char* position) {
+  for (; alternative != nullptr; alternative = followingAlternative(alternative)) {
+    const unsigned char* body = nodeOperand(alternative);
+    if (nodeOpcode(body) != LITERAL || *nodeOperand(body) == static_cast<unsigned char>(*position))
+      return alternative;
+  }
+  return nullptr;
 }
 
 void clearSlots() {
@@ -114,23 +166,23 @@ bool backtrack(const unsigned char** node, const char** position) {
   while (!choices.empty()) {
     ChoicePoint& choice = choices.back();
     undoTrail(choice.trailHeight);
-    if (nodeOpcode(choice.node) == ALTERNATIVE) {
-      const unsigned char* alternative = choice.node;
-      const unsigned char* following = nextNode(alternative);
+    const unsigned char* chosen = program + choice.node;
+    if (nodeOpcode(chosen) == ALTERNATIVE) {
       *position = choice.position;
-      *node = nodeOperand(alternative);
-      if (following != nullptr && nodeOpcode(following) == ALTERNATIVE) {
-        choice.node = following;
+      *node = nodeOperand(chosen);
+      const unsigned char* rest = viableAlternative(followingAlternative(chosen), *position);
+      if (rest != nullptr) {
+        choice.node = static_cast<uint32_t>(rest - program);
       } else {
-        choices.pop_back();
+        choices.pop();
       }
       return true;
     }
-    const unsigned char* successor = nextNode(choice.node);
-    size_t minimum = repeatMinimum(choice.node);
+    const unsigned char* successor = nextNode(chosen);
+    size_t minimum = repeatMinimum(chosen);
     size_t count = choice.count - 1;  // only pushed while count > minimum
     if (!fitRepeat(choice.position, &count, minimum, lookaheadByte(successor))) {
-      choices.pop_back();
+      choices.pop();
       continue;
     }
     *position = choice.position + count;
@@ -138,7 +190,7 @@ bool backtrack(const unsigned char** node, const char** position) {
     if (count > minimum) {
       choice.count = count;
     } else {
-      choices.pop_back();
+      choices.pop();
     }
     return true;
   }
@@ -188,19 +240,28 @@ bool matchHere(const unsigned char* node, const char* position) {
       case EMPTY:
       case LOOP_BACK:
         break;
-      case ALTERNATIVE:
-        if (successor != nullptr && nodeOpcode(successor) == ALTERNATIVE) {
-          choices.push_back({successor, position, 0, trail.size()});
+      case ALTERNATIVE: {
+        if (successor == nullptr || nodeOpcode(successor) != ALTERNATIVE) {
+          successor = nodeOperand(node);  // no choice to remember
+          break;
         }
-        successor = nodeOperand(node);
+        const unsigned char* chosen = viableAlternative(node, position);
+        if (chosen == nullptr) {
+          ok = false;
+          break;
+        }
+        const unsigned char* rest = viableAlternative(followingAlternative(chosen), position);
+        if (rest != nullptr) pushChoice(rest, position, 0);
+        successor = nodeOperand(chosen);
         break;
+      }
       case REPEAT_STAR:
       case REPEAT_PLUS: {
         if (successor == nullptr) break;  // reported below
         size_t minimum = repeatMinimum(node);
         size_t count = countRepeat(nodeOperand(node), position);
         ok = fitRepeat(position, &count, minimum, lookaheadByte(successor));
-        if (ok && count > minimum) choices.push_back({node, position, count, trail.size()});
+        if (ok && count > minimum) pushChoice(node, position, count);
         position += count;
         break;
       }
@@ -231,7 +292,7 @@ int tryAt(const char* position) {
   clearSlots();
   choices.clear();
   trail.clear();
-  if (matchHere(current->programBytes() + 1, position)) {
+  if (matchHere(program + 1, position)) {
     current->groupStart[0] = position;
     current->groupEnd[0] = inputPos;
     return 1;
@@ -261,11 +322,6 @@ int search(const char* subject) {
   return 0;
 }
 
-template <typename T>
-void releaseIfLarge(std::vector<T>* stack) {
-  if (stack->capacity() > kRetainedEntries) std::vector<T>().swap(*stack);
-}
-
 }  // namespace
 
 int matchPattern(Regexp* regexp, const char* subject) {
@@ -278,8 +334,9 @@ int matchPattern(Regexp* regexp, const char* subject) {
     return 0;
   }
   current = regexp;
+  program = regexp->programBytes();
   int result = search(subject);
-  releaseIfLarge(&choices);
-  releaseIfLarge(&trail);
+  choices.trim(kRetainedBlocks);
+  trail.trim(kRetainedBlocks);
   return result;
 }
