@@ -1,0 +1,224 @@
+// Checks the matcher against a plain recursive walk of the same program, on
+// many generated patterns and subjects. The recursive walk is the obvious
+// reading of the matching rules: alternatives in order, repeats longest
+// first, capture slots written as successful calls return ("unless already
+// set"), every start position tried without hints. The real matcher must give
+// the same answer and the same twenty slots, so its explicit stack, trail,
+// hints and pruning all have to agree with it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "regexp/compiler.h"
+#include "regexp/matcher.h"
+
+namespace {
+
+class RecursiveMatcher {
+ public:
+  RecursiveMatcher(const Regexp& regexp, const char* subject)
+      : program_(regexp.programBytes()), subject_(subject) {}
+
+  int match() {
+    const char* start = subject_;
+    do {
+      clear();
+      position_ = start;
+      if (walk(program_ + 1)) {
+        groupStart[0] = start;
+        groupEnd[0] = position_;
+        return 1;
+      }
+    } while (*start++ != '\0');
+    clear();
+    return 0;
+  }
+
+  const char* groupStart[kGroupSlots];
+  const char* groupEnd[kGroupSlots];
+
+ private:
+  void clear() {
+    for (int n = 0; n < kGroupSlots; n++) groupStart[n] = groupEnd[n] = nullptr;
+  }
+
+  long countRun(const unsigned char* node) {
+    const char* text = reinterpret_cast<const char*>(nodeOperand(node));
+    const char* p = position_;
+    switch (nodeOpcode(node)) {
+      case ANY_CHAR:
+        while (*p) p++;
+        break;
+      case LITERAL:
+        while (*p == text[0]) p++;
+        break;
+      case IN_SET:
+        while (*p && std::strchr(text, *p)) p++;
+        break;
+      case NOT_IN_SET:
+        while (*p && !std::strchr(text, *p)) p++;
+        break;
+    }
+    long count = p - position_;
+    position_ = p;
+    return count;
+  }
+
+  bool walk(const unsigned char* node) {
+    while (node != nullptr) {
+      const unsigned char* next = nextNode(node);
+      const char* text = reinterpret_cast<const char*>(nodeOperand(node));
+      unsigned char op = nodeOpcode(node);
+      switch (op) {
+        case MATCH_END:
+          return true;
+        case LINE_START:
+          if (position_ != subject_) return false;
+          break;
+        case LINE_END:
+          if (*position_ != '\0') return false;
+          break;
+        case ANY_CHAR:
+          if (*position_ == '\0') return false;
+          position_++;
+          break;
+        case LITERAL: {
+          size_t length = std::strlen(text);
+          if (std::strncmp(text, position_, length) != 0) return false;
+          position_ += length;
+          break;
+        }
+        case IN_SET:
+        case NOT_IN_SET:
+          if (*position_ == '\0') return false;
+          if ((std::strchr(text, *position_) != nullptr) != (op == IN_SET)) return false;
+          position_++;
+          break;
+        case EMPTY:
+        case LOOP_BACK:
+          break;
+        case ALTERNATIVE:
+          if (next == nullptr || nodeOpcode(next) != ALTERNATIVE) {
+            next = nodeOperand(node);
+            break;
+          }
+          for (const unsigned char* alt = node; alt != nullptr && nodeOpcode(alt) == ALTERNATIVE;
+               alt = nextNode(alt)) {
+            const char* saved = position_;
+            if (walk(nodeOperand(alt))) return true;
+            position_ = saved;
+          }
+          return false;
+        case REPEAT_STAR:
+        case REPEAT_PLUS: {
+          long minimum = op == REPEAT_PLUS ? 1 : 0;
+          int lookahead = nodeOpcode(next) == LITERAL ? *nodeOperand(next) : -1;
+          const char* start = position_;
+          for (long count = countRun(nodeOperand(node)); count >= minimum;) {
+            if ((lookahead < 0 || static_cast<unsigned char>(*position_) == lookahead) &&
+                walk(next))
+              return true;
+            count--;
+            position_ = start + count;
+          }
+          return false;
+        }
+        default: {
+          bool open = op < kGroupClose;
+          int group = op - (open ? kGroupOpen : kGroupClose);
+          const char** slot = open ? &groupStart[group] : &groupEnd[group];
+          const char* saved = position_;
+          if (!walk(next)) return false;
+          if (*slot == nullptr) *slot = saved;
+          return true;
+        }
+      }
+      node = next;
+    }
+    return false;
+  }
+
+  const unsigned char* program_;
+  const char* subject_;
+  const char* position_ = nullptr;
+};
+
+// Small random patterns over a three-letter alphabet, so that subjects of a
+// dozen bytes exercise every kind of backtracking.
+class PatternGenerator {
+ public:
+  explicit PatternGenerator(unsigned seed) : rng_(seed) {}
+
+  std::string pattern() { return alternation(0); }
+
+  std::string subject() {
+    std::string s;
+    int length = pick(13);
+    for (int i = 0; i < length; i++) s += "abc"[pick(3)];
+    return s;
+  }
+
+ private:
+  int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+
+  std::string alternation(int depth) {
+    std::string s = branch(depth);
+    while (pick(4) == 0) s += "|" + branch(depth);
+    return s;
+  }
+
+  std::string branch(int depth) {
+    std::string s;
+    int pieces = pick(4);
+    for (int i = 0; i < pieces; i++) s += piece(depth);
+    return s;
+  }
+
+  std::string piece(int depth) {
+    static const char* const kOperators[] = {"", "", "", "*", "+", "?"};
+    return atom(depth) + kOperators[pick(6)];
+  }
+
+  std::string atom(int depth) {
+    static const char* const kAtoms[] = {"a", "b", "ab",  ".",     "[ab]", "[^a]",
+                                         "^", "$", "\\c", "[a-b]", "ba"};
+    if (depth < 3 && pick(4) == 0) return "(" + alternation(depth + 1) + ")";
+    return kAtoms[pick(11)];
+  }
+
+  std::mt19937 rng_;
+};
+
+TEST(MatcherDifferentialTest, AgreesWithRecursiveWalk) {
+  PatternGenerator generator(20261207);
+  int compared = 0;
+  for (int p = 0; p < 4000; p++) {
+    std::string pattern = generator.pattern();
+    Regexp* regexp = compilePattern(pattern.c_str());
+    if (regexp == nullptr) continue;  // repeats of what may be empty, too many groups
+    for (int s = 0; s < 12; s++) {
+      std::string subject = generator.subject();
+      const char* text = subject.c_str();
+      RecursiveMatcher reference(*regexp, text);
+      int expected = reference.match();
+      int actual = matchPattern(regexp, text);
+      ASSERT_EQ(actual, expected) << "pattern " << pattern << " subject " << subject;
+      if (actual == 0) continue;
+      for (int n = 0; n < kGroupSlots; n++) {
+        ASSERT_EQ(regexp->groupStart[n], reference.groupStart[n])
+            << "start of group " << n << ", pattern " << pattern << " subject " << subject;
+        ASSERT_EQ(regexp->groupEnd[n], reference.groupEnd[n])
+            << "end of group " << n << ", pattern " << pattern << " subject " << subject;
+      }
+      compared++;
+    }
+    std::free(regexp);
+  }
+  // The generator must keep producing matches worth comparing.
+  EXPECT_GT(compared, 10000);
+}
+
+}  // namespace
