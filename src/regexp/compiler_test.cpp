@@ -2,30 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <memory>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "regexp/regexp_test_support.h"
+
 namespace {
 
-struct FreeRegexp {
-  void operator()(Regexp* r) const { std::free(r); }
-};
-using RegexpPtr = std::unique_ptr<Regexp, FreeRegexp>;
-
-std::vector<std::string> reported;
-void recordError(const char* message) { reported.emplace_back(message); }
-
-// Installs the recording hook for the life of one test.
-class CompilerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    reported.clear();
-    errorHook = recordError;
-  }
-  void TearDown() override { errorHook = nullptr; }
-};
+using CompilerTest = RecordingHookTest;
 
 std::string hexBytes(const unsigned char* bytes, size_t size) {
   std::string out;

@@ -7,13 +7,13 @@
 // hints and pruning all have to agree with it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 
 #include "regexp/compiler.h"
 #include "regexp/matcher.h"
+#include "regexp/regexp_test_support.h"
 
 namespace {
 
@@ -197,14 +197,14 @@ TEST(MatcherDifferentialTest, AgreesWithRecursiveWalk) {
   int compared = 0;
   for (int p = 0; p < 4000; p++) {
     std::string pattern = generator.pattern();
-    Regexp* regexp = compilePattern(pattern.c_str());
+    RegexpPtr regexp(compilePattern(pattern.c_str()));
     if (regexp == nullptr) continue;  // repeats of what may be empty, too many groups
     for (int s = 0; s < 12; s++) {
       std::string subject = generator.subject();
       const char* text = subject.c_str();
       RecursiveMatcher reference(*regexp, text);
       int expected = reference.match();
-      int actual = matchPattern(regexp, text);
+      int actual = matchPattern(regexp.get(), text);
       ASSERT_EQ(actual, expected) << "pattern " << pattern << " subject " << subject;
       if (actual == 0) continue;
       for (int n = 0; n < kGroupSlots; n++) {
@@ -215,7 +215,6 @@ TEST(MatcherDifferentialTest, AgreesWithRecursiveWalk) {
       }
       compared++;
     }
-    std::free(regexp);
   }
   // The generator must keep producing matches worth comparing.
   EXPECT_GT(compared, 10000);

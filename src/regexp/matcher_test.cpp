@@ -15,6 +15,7 @@
 
 #include "regexp/compiler.h"
 #include "regexp/regexp.h"
+#include "regexp/regexp_test_support.h"
 
 namespace {
 
@@ -30,11 +31,6 @@ std::ostream& operator<<(std::ostream& out, const Span& span) {
   if (span == kNull) return out << "null";
   return out << "[" << span.start << "," << span.end << ")";
 }
-
-struct FreeRegexp {
-  void operator()(Regexp* regexp) const { std::free(regexp); }
-};
-using RegexpPtr = std::unique_ptr<Regexp, FreeRegexp>;
 
 RegexpPtr compileOk(const char* pattern) {
   RegexpPtr regexp(compilePattern(pattern));
@@ -75,18 +71,7 @@ std::string readable(const char* text) {
   return out;
 }
 
-std::vector<std::string> messages;
-void recordMessage(const char* message) { messages.emplace_back(message); }
-
-// Every test runs with a recording hook so that stray error reports show up.
-class MatcherTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    messages.clear();
-    errorHook = recordMessage;
-  }
-  void TearDown() override { errorHook = nullptr; }
-};
+using MatcherTest = RecordingHookTest;
 
 struct Row {
   const char* pattern;
@@ -289,8 +274,8 @@ TEST_F(MatcherTest, TableOfPatternsAndSubjects) {
       regexp->mustLength = 0;
       expectRow(regexp.get(), row);
     }
-    EXPECT_TRUE(messages.empty()) << "unexpected error report: " << messages.front();
-    messages.clear();
+    EXPECT_TRUE(reported.empty()) << "unexpected error report: " << reported.front();
+    reported.clear();
   }
 }
 
@@ -354,15 +339,15 @@ TEST_F(MatcherTest, FailedTriesLeaveAllSlotsNull) {
 TEST_F(MatcherTest, NullArgumentsAreReported) {
   const char* subject = "ab";
   EXPECT_EQ(matchPattern(nullptr, subject), 0);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "NULL parameter");
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0], "NULL parameter");
 
   RegexpPtr regexp = compileOk("(a)b");
   ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
-  messages.clear();
+  reported.clear();
   EXPECT_EQ(matchPattern(regexp.get(), nullptr), 0);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "NULL parameter");
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0], "NULL parameter");
   // The refused call did not touch the slots of the earlier match.
   EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 2}));
   EXPECT_EQ(slotSpan(*regexp, 1, subject), (Span{0, 1}));
@@ -371,7 +356,7 @@ TEST_F(MatcherTest, NullArgumentsAreReported) {
 TEST_F(MatcherTest, ErrorsAreSilentWithoutHook) {
   errorHook = nullptr;
   EXPECT_EQ(matchPattern(nullptr, "a"), 0);
-  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(reported.empty());
 }
 
 TEST_F(MatcherTest, WrongMagicByteIsRefused) {
@@ -380,8 +365,8 @@ TEST_F(MatcherTest, WrongMagicByteIsRefused) {
   ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
   regexp->programBytes()[0] = kProgramMagic + 1;
   EXPECT_EQ(matchPattern(regexp.get(), subject), 0);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "corrupted program");
+  ASSERT_EQ(reported.size(), 1u);
+  EXPECT_EQ(reported[0], "corrupted program");
   EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 2}));
   EXPECT_EQ(slotSpan(*regexp, 1, subject), (Span{0, 1}));
 }
@@ -422,7 +407,7 @@ TEST_F(MatcherTest, DamagedProgramsFailTheirPath) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    messages.clear();
+    reported.clear();
     RegexpPtr regexp = buildProgram(c.program);
     const char* subject = "ab";
     for (int group = 0; group < kGroupSlots; ++group) {
@@ -430,8 +415,8 @@ TEST_F(MatcherTest, DamagedProgramsFailTheirPath) {
       regexp->groupEnd[group] = subject + 1;
     }
     EXPECT_EQ(matchPattern(regexp.get(), subject), 0);
-    ASSERT_FALSE(messages.empty());
-    for (const std::string& message : messages) EXPECT_EQ(message, c.message);
+    ASSERT_FALSE(reported.empty());
+    for (const std::string& message : reported) EXPECT_EQ(message, c.message);
     for (int group = 0; group < kGroupSlots; ++group) {
       EXPECT_EQ(slotSpan(*regexp, group, subject), kNull) << "group " << group;
     }
@@ -445,8 +430,8 @@ TEST_F(MatcherTest, StarOverNonSingleCharCountsZero) {
   const char* subject = "ab";
   EXPECT_EQ(matchPattern(regexp.get(), subject), 1);
   EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 0}));
-  ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages[0], "internal foulup");
+  ASSERT_FALSE(reported.empty());
+  EXPECT_EQ(reported[0], "internal foulup");
 }
 
 // Long subjects drive loops through hundreds of thousands of passes; the
