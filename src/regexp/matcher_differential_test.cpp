@@ -154,6 +154,16 @@ class PatternGenerator {
 
   std::string pattern() { return alternation(0); }
 
+  /// Any bytes at all, weighted towards the special ones, so that the
+  /// compiler meets malformed patterns of every kind.
+  std::string noise() {
+    static const char kBytes[] = "()|*+?[]^$.\\-ab\xe0";
+    std::string s;
+    int length = pick(17);
+    for (int i = 0; i < length; i++) s += kBytes[pick(sizeof kBytes - 1)];
+    return s;
+  }
+
   std::string subject() {
     std::string s;
     int length = pick(13);
@@ -192,32 +202,59 @@ class PatternGenerator {
   std::mt19937 rng_;
 };
 
+// Matches subject with both matchers; false when they disagree, after
+// recording the difference.
+bool matchesLikeReference(Regexp* regexp, const std::string& pattern, const std::string& subject,
+                          int* matched) {
+  const char* text = subject.c_str();
+  RecursiveMatcher reference(*regexp, text);
+  int expected = reference.match();
+  int actual = matchPattern(regexp, text);
+  std::string where = "pattern " + pattern + " subject " + subject;
+  EXPECT_EQ(actual, expected) << where;
+  if (actual != expected) return false;
+  *matched += actual;
+  for (int n = 0; actual == 1 && n < kGroupSlots; n++) {
+    EXPECT_EQ(regexp->groupStart[n], reference.groupStart[n]) << "group " << n << ", " << where;
+    EXPECT_EQ(regexp->groupEnd[n], reference.groupEnd[n]) << "group " << n << ", " << where;
+    if (regexp->groupStart[n] != reference.groupStart[n]) return false;
+    if (regexp->groupEnd[n] != reference.groupEnd[n]) return false;
+  }
+  return true;
+}
+
 TEST(MatcherDifferentialTest, AgreesWithRecursiveWalk) {
   PatternGenerator generator(20261207);
-  int compared = 0;
+  int matched = 0;
   for (int p = 0; p < 4000; p++) {
     std::string pattern = generator.pattern();
     RegexpPtr regexp(compilePattern(pattern.c_str()));
     if (regexp == nullptr) continue;  // repeats of what may be empty, too many groups
     for (int s = 0; s < 12; s++) {
-      std::string subject = generator.subject();
-      const char* text = subject.c_str();
-      RecursiveMatcher reference(*regexp, text);
-      int expected = reference.match();
-      int actual = matchPattern(regexp.get(), text);
-      ASSERT_EQ(actual, expected) << "pattern " << pattern << " subject " << subject;
-      if (actual == 0) continue;
-      for (int n = 0; n < kGroupSlots; n++) {
-        ASSERT_EQ(regexp->groupStart[n], reference.groupStart[n])
-            << "start of group " << n << ", pattern " << pattern << " subject " << subject;
-        ASSERT_EQ(regexp->groupEnd[n], reference.groupEnd[n])
-            << "end of group " << n << ", pattern " << pattern << " subject " << subject;
-      }
-      compared++;
+      ASSERT_TRUE(matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched));
     }
   }
   // The generator must keep producing matches worth comparing.
-  EXPECT_GT(compared, 10000);
+  EXPECT_GT(matched, 10000);
+}
+
+// Malformed input must be turned down cleanly, and whatever compiles must
+// still match like the reference (the sanitizer build watches for overruns).
+TEST(MatcherDifferentialTest, ArbitraryPatternBytes) {
+  PatternGenerator generator(7);
+  int compiled = 0;
+  int matched = 0;
+  for (int p = 0; p < 20000; p++) {
+    std::string pattern = generator.noise();
+    RegexpPtr regexp(compilePattern(pattern.c_str()));
+    if (regexp == nullptr) continue;
+    compiled++;
+    for (int s = 0; s < 4; s++) {
+      ASSERT_TRUE(matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched));
+    }
+  }
+  EXPECT_GT(compiled, 1000);
+  EXPECT_GT(matched, 1000);
 }
 
 }  // namespace
