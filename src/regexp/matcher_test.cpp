@@ -455,6 +455,24 @@ TEST_F(MatcherTest, GroupPlusOverHalfMillionPasses) {
   EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{999998, 1000000}));
 }
 
+// The loop runs to the end of the line, then every pass is given back one
+// by one: the whole choice stack unwinds and the trail restores the slots.
+TEST_F(MatcherTest, DeepBacktrackingOverMillionPasses) {
+  std::string subject = "x";
+  for (int i = 0; i < 500000; ++i) subject += "ab";
+  subject += 'z';
+  RegexpPtr giveBack = compileOk("x(a|b)*ab");
+  ASSERT_EQ(matchPattern(giveBack.get(), subject.c_str()), 1);
+  EXPECT_EQ(slotSpan(*giveBack, 0, subject.c_str()), (Span{0, 1000001}));
+  EXPECT_EQ(slotSpan(*giveBack, 1, subject.c_str()), (Span{999998, 999999}));
+
+  RegexpPtr never = compileOk("x(a|b)*y");
+  EXPECT_EQ(matchPattern(never.get(), subject.c_str()), 0);
+  for (int group = 0; group < kGroupSlots; ++group) {
+    EXPECT_EQ(slotSpan(*never, group, subject.c_str()), kNull) << "group " << group;
+  }
+}
+
 TEST_F(MatcherTest, DotStarOverTenMegabytes) {
   const long filler = 10000000;
   std::string subject = "x";
