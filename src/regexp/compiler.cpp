@@ -10,6 +10,7 @@
 // read off the finished program so the matcher can skip hopeless starts.
 #include "regexp/compiler.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,7 +32,7 @@ unsigned char sizingMarker;
 const unsigned char* parsePos;
 int nextGroup;
 unsigned char* emitPos;
-long programSize;
+size_t programSize;
 
 // Set by fail(); the parse functions then unwind returning null.
 bool failed;
@@ -85,7 +86,7 @@ void linkTail(unsigned char* p, unsigned char* target) {
   if (sizing()) return;
   unsigned char* last = p;
   for (unsigned char* n = nextNode(last); n != nullptr; n = nextNode(last)) last = n;
-  long distance = nodeOpcode(last) == LOOP_BACK ? last - target : target - last;
+  std::ptrdiff_t distance = nodeOpcode(last) == LOOP_BACK ? last - target : target - last;
   last[1] = static_cast<unsigned char>((distance >> 8) & 0xFF);
   last[2] = static_cast<unsigned char>(distance & 0xFF);
 }
@@ -335,11 +336,11 @@ Regexp* compilePattern(const char* pattern) {
   int flags;
   programSize = 0;
   if (!runPass(pattern, &sizingMarker, &flags)) return nullptr;
-  if (programSize >= kMaxProgramSize) {
+  if (programSize >= static_cast<size_t>(kMaxProgramSize)) {
     reportRegexpError("regexp too big");
     return nullptr;
   }
-  void* block = std::malloc(sizeof(Regexp) + static_cast<size_t>(programSize));
+  void* block = std::malloc(sizeof(Regexp) + programSize);
   if (block == nullptr) {
     reportRegexpError("out of space");
     return nullptr;

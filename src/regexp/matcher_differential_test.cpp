@@ -7,6 +7,7 @@
 // hints and pruning all have to agree with it.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <random>
 #include <string>
@@ -45,7 +46,7 @@ class RecursiveMatcher {
     for (int n = 0; n < kGroupSlots; n++) groupStart[n] = groupEnd[n] = nullptr;
   }
 
-  long countRun(const unsigned char* node) {
+  std::ptrdiff_t countRun(const unsigned char* node) {
     const char* text = reinterpret_cast<const char*>(nodeOperand(node));
     const char* p = position_;
     switch (nodeOpcode(node)) {
@@ -62,7 +63,7 @@ class RecursiveMatcher {
         while (*p && !std::strchr(text, *p)) p++;
         break;
     }
-    long count = p - position_;
+    std::ptrdiff_t count = p - position_;
     position_ = p;
     return count;
   }
@@ -114,10 +115,10 @@ class RecursiveMatcher {
           return false;
         case REPEAT_STAR:
         case REPEAT_PLUS: {
-          long minimum = op == REPEAT_PLUS ? 1 : 0;
+          std::ptrdiff_t minimum = op == REPEAT_PLUS ? 1 : 0;
           int lookahead = nodeOpcode(next) == LITERAL ? *nodeOperand(next) : -1;
           const char* start = position_;
-          for (long count = countRun(nodeOperand(node)); count >= minimum;) {
+          for (std::ptrdiff_t count = countRun(nodeOperand(node)); count >= minimum;) {
             if ((lookahead < 0 || static_cast<unsigned char>(*position_) == lookahead) &&
                 walk(next))
               return true;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,8 +22,8 @@ namespace {
 
 // A capture as offsets into the subject; {-1, -1} when both slots are null.
 struct Span {
-  long start;
-  long end;
+  std::ptrdiff_t start;
+  std::ptrdiff_t end;
   bool operator==(const Span& other) const { return start == other.start && end == other.end; }
 };
 constexpr Span kNull{-1, -1};
