@@ -1,0 +1,102 @@
+// Lines are found by scanning large blocks with memchr instead of reading a
+// byte at a time. The block buffer doubles as the line buffer: a line that
+// runs past the end of the block is moved to the front and the block is
+// refilled behind it, doubling the buffer only when one line fills it whole.
+// A line is handed out in place, its line end overwritten by the NUL, so a
+// line costs no allocation and no copy. The next CR is remembered across
+// lines, so files with LF line ends pay one memchr over each block for CR.
+#include "analysis/log_reader.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "analysis/line_classifier.h"
+#include "driver/fatal.h"
+
+namespace {
+constexpr size_t kBlockSize = size_t{1} << 20;
+}
+
+LogReader::LogReader(std::FILE* file, const char* path) : file_(file), path_(path) {}
+
+LogReader::~LogReader() { std::free(buffer_); }
+
+bool LogReader::fill() {
+  if (atEnd_) return false;
+  // A remembered CR behind the line, or "no CR up to the end", goes stale.
+  if (crKnown_ && (nextCr_ < start_ || nextCr_ >= end_)) crKnown_ = false;
+  if (start_ > 0) {
+    // Keep the unfinished line, moved to the front.
+    std::memmove(buffer_, buffer_ + start_, end_ - start_);
+    end_ -= start_;
+    if (crKnown_) nextCr_ -= start_;
+    start_ = 0;
+  }
+  if (capacity_ - end_ < kBlockSize / 2) {
+    // One byte more than the data always stays free for the closing NUL.
+    size_t grown = capacity_ == 0 ? kBlockSize + 1 : (capacity_ - 1) * 2 + 1;
+    char* bigger = static_cast<char*>(std::realloc(buffer_, grown));
+    if (bigger == nullptr) {
+      exitWithError("ERROR: Not enough memory for a line of %zu bytes in \"%s\"\n", end_, path_);
+    }
+    buffer_ = bigger;
+    capacity_ = grown;
+  }
+  size_t got = std::fread(buffer_ + end_, 1, capacity_ - 1 - end_, file_);
+  if (got == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  end_ += got;
+  return true;
+}
+
+char* LogReader::findLineEnd(size_t from) {
+  if (!crKnown_ || nextCr_ < from) {
+    void* cr = std::memchr(buffer_ + from, '\r', end_ - from);
+    nextCr_ = cr != nullptr ? static_cast<size_t>(static_cast<char*>(cr) - buffer_) : end_;
+    crKnown_ = true;
+  }
+  void* lf = std::memchr(buffer_ + from, '\n', nextCr_ - from);
+  if (lf != nullptr) return static_cast<char*>(lf);
+  return nextCr_ < end_ ? buffer_ + nextCr_ : nullptr;
+}
+
+char* LogReader::readLogLine() {
+  for (;;) {
+    while (start_ < end_ && (buffer_[start_] == '\r' || buffer_[start_] == '\n')) ++start_;
+    if (start_ < end_) break;
+    if (!fill()) return nullptr;
+  }
+  size_t scanned = start_;
+  for (;;) {
+    if (char* lineEnd = findLineEnd(scanned)) {
+      *lineEnd = '\0';
+      char* line = buffer_ + start_;
+      lineLength_ = static_cast<size_t>(lineEnd - line);
+      start_ = static_cast<size_t>(lineEnd - buffer_) + 1;
+      return line;
+    }
+    size_t lineSoFar = end_ - start_;
+    if (!fill()) {
+      // The last line of the file, without a line end.
+      buffer_[end_] = '\0';
+      char* line = buffer_ + start_;
+      lineLength_ = end_ - start_;
+      start_ = end_;
+      return line;
+    }
+    scanned = start_ + lineSoFar;
+  }
+}
+
+void processLogFile(const char* path) {
+  std::printf("Processing %s...\n", path);
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) exitWithError("Failed to open \"%s\"\n", path);
+  {
+    LogReader reader(file, path);
+    while (const char* line = reader.readLogLine()) classifyLine(line);
+  }
+  std::fclose(file);
+}

@@ -1,0 +1,50 @@
+#ifndef TARNWICK_ANALYSIS_LOG_READER_H
+#define TARNWICK_ANALYSIS_LOG_READER_H
+
+#include <cstddef>
+#include <cstdio>
+
+/// Cuts an open text file into its non-empty lines. CR and LF both end a
+/// line and any run of them is one separator; the last line needs no line
+/// end; a NUL inside a line is kept (so the line as a C string ends there).
+/// Lines may be of any length. A read error counts as the end of the file.
+class LogReader {
+ public:
+  /// file stays the caller's: open it before and close it after. path only
+  /// names the file in an out-of-memory message.
+  LogReader(std::FILE* file, const char* path);
+  ~LogReader();
+  LogReader(const LogReader&) = delete;
+  LogReader& operator=(const LogReader&) = delete;
+
+  /// The next non-empty line, NUL-terminated and without its line end, or
+  /// null at the end of the file. The text lives in the reader's buffer
+  /// until the next call. Ends the run with "ERROR: " when memory for a
+  /// line cannot be had.
+  char* readLogLine();
+
+  /// Length of the line last returned, NULs inside it included.
+  size_t lineLength() const { return lineLength_; }
+
+ private:
+  bool fill();
+  char* findLineEnd(size_t from);
+
+  std::FILE* file_;
+  const char* path_;
+  char* buffer_ = nullptr;
+  size_t capacity_ = 0;
+  size_t start_ = 0;   // first unconsumed byte
+  size_t end_ = 0;     // one past the last byte read
+  size_t nextCr_ = 0;  // first CR at or after start_, or end_ when none
+  bool crKnown_ = false;
+  bool atEnd_ = false;
+  size_t lineLength_ = 0;
+};
+
+/// Prints "Processing <path>...", classifies every line of the file in
+/// order, and closes it. A file that does not open ends the run with
+/// "Failed to open". Runs on one thread at a time (main or stdout reader).
+void processLogFile(const char* path);
+
+#endif

@@ -1,0 +1,69 @@
+#include "rules/rule_set.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/fatal.h"
+#include "regexp/compiler.h"
+#include "regexp/matcher.h"
+
+RuleSet ruleSet;
+RunTotals runTotals;
+bool debugEnabled = false;
+bool purgeEnabled = true;
+
+namespace {
+
+char* copyOrNull(const char* text) {
+  if (text == nullptr) return nullptr;
+  size_t size = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(size));
+  if (copy == nullptr) exitWithError("ERROR: Out of memory\n");
+  std::memcpy(copy, text, size);
+  return copy;
+}
+
+}  // namespace
+
+RegularExpression::RegularExpression(const char* text)
+    : pattern(copyOrNull(text)), program(nullptr) {}
+
+RegularExpression::~RegularExpression() {
+  std::free(program);
+  std::free(pattern);
+}
+
+void RegularExpression::compile() {
+  if (pattern == nullptr) return;
+  program = compilePattern(pattern);
+  if (program == nullptr) exitWithError("Failed to compile regexp \"%s\"\n", pattern);
+}
+
+bool RegularExpression::matches(const char* line) const {
+  return program != nullptr && matchPattern(program, line) == 1;
+}
+
+std::string RegularExpression::capturedName() const {
+  const char* start = program->groupStart[1];
+  const char* end = program->groupEnd[1];
+  if (start == nullptr || end == nullptr || end < start) return std::string();
+  return std::string(start, end);
+}
+
+CopyRegularExpression::CopyRegularExpression(const char* text, const char* destinationFolder)
+    : RegularExpression(text), destination(copyOrNull(destinationFolder)) {}
+
+CopyRegularExpression::~CopyRegularExpression() { std::free(destination); }
+
+ListRegularExpression::ListRegularExpression(const char* text, ListingFile* file, bool multiFlag)
+    : RegularExpression(text), listingFile(file), multi(multiFlag) {}
+
+void compileAllRules(bool withServerLogRule) {
+  for (auto& rule : ruleSet.ignoreRules) rule->compile();
+  for (auto& rule : ruleSet.successRules) rule->compile();
+  for (auto& rule : ruleSet.failureRules) rule->compile();
+  if (ruleSet.summaryRule) ruleSet.summaryRule->compile();
+  for (auto& rule : ruleSet.copyRules) rule->compile();
+  for (auto& rule : ruleSet.listRules) rule->compile();
+  if (withServerLogRule && ruleSet.serverLogRule) ruleSet.serverLogRule->compile();
+}

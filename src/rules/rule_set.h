@@ -1,0 +1,108 @@
+// The rules of a run and the state the analysis keeps: one process-wide
+// RuleSet, filled once at start-up and read-only while lines are analysed,
+// and one RunTotals that the line classifier raises.
+//
+// The rule lists are vectors: an empty one means what an absent list means,
+// and order of addition is the order in which rules are tried.
+#ifndef TARNWICK_RULES_RULE_SET_H
+#define TARNWICK_RULES_RULE_SET_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "regexp/regexp.h"
+
+/// One rule: its pattern text (null when the configuration gave none) and,
+/// after compile(), its program. Owns both.
+class RegularExpression {
+ public:
+  /// Copies pattern; null stays null.
+  explicit RegularExpression(const char* pattern);
+  virtual ~RegularExpression();
+  RegularExpression(const RegularExpression&) = delete;
+  RegularExpression& operator=(const RegularExpression&) = delete;
+
+  /// Compiles the pattern; a rule without one stays uncompiled. A pattern
+  /// that does not compile ends the run with "Failed to compile regexp".
+  void compile();
+
+  /// True when the compiled pattern matches somewhere in line. A rule
+  /// without a program never matches.
+  bool matches(const char* line) const;
+
+  /// Capture group 1 of the last successful match, copied; empty when the
+  /// group took no part.
+  std::string capturedName() const;
+
+  char* pattern;
+  Regexp* program;
+};
+
+/// A copy rule: the file named by group 1 goes below destination.
+class CopyRegularExpression : public RegularExpression {
+ public:
+  /// Copies both strings; null stays null.
+  CopyRegularExpression(const char* pattern, const char* destination);
+  ~CopyRegularExpression() override;
+
+  char* destination;
+};
+
+/// One distinct listing file, shared by every list rule naming its path.
+struct ListingFile {
+  std::string path;
+  bool append = false;
+  int32_t entriesWritten = 0;
+};
+
+/// A list rule: the name in group 1 becomes a line of listingFile.
+class ListRegularExpression : public RegularExpression {
+ public:
+  /// listingFile is shared and not owned.
+  ListRegularExpression(const char* pattern, ListingFile* listingFile, bool multi);
+
+  ListingFile* listingFile;
+  bool multi;
+};
+
+/// Every rule of the run, by category. Filled once on the main thread by
+/// the configuration loader or the built-in rules; read-only afterwards.
+struct RuleSet {
+  std::unique_ptr<std::string> basedir;  // null: copy rules never act
+  std::unique_ptr<RegularExpression> serverLogRule;
+  std::vector<std::unique_ptr<RegularExpression>> ignoreRules;
+  std::vector<std::unique_ptr<RegularExpression>> successRules;
+  std::vector<std::unique_ptr<RegularExpression>> failureRules;
+  std::unique_ptr<RegularExpression> summaryRule;
+  std::vector<std::unique_ptr<CopyRegularExpression>> copyRules;
+  std::vector<std::unique_ptr<ListRegularExpression>> listRules;
+  std::vector<std::unique_ptr<ListingFile>> listingFiles;
+  int32_t listingFileCount = 0;
+};
+
+/// The counters of the run. Each analysed line raises exactly one of the
+/// first five; the copy action raises the last two.
+struct RunTotals {
+  int32_t ignoreCount = 0;
+  int32_t successCount = 0;
+  int32_t failureCount = 0;
+  int32_t summaryCount = 0;
+  int32_t unmatchedCount = 0;
+  int32_t copiedCount = 0;
+  int32_t copyFailCount = 0;
+};
+
+extern RuleSet ruleSet;
+extern RunTotals runTotals;
+/// Set by "-debug": progress lines and line prefixes.
+extern bool debugEnabled;
+/// Cleared by "-nopurge": stale listing files stay.
+extern bool purgeEnabled;
+
+/// Compiles every rule in the run's order: ignore, success, failure,
+/// summary, copy, list, then the server-log rule when withServerLogRule.
+void compileAllRules(bool withServerLogRule);
+
+#endif

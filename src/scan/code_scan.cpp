@@ -1,0 +1,33 @@
+#include "scan/code_scan.h"
+
+#include <cstdio>
+#include <string>
+
+#include "analysis/log_reader.h"
+#include "driver/fatal.h"
+#include "rules/rule_set.h"
+#include "scan/hash_set.h"
+
+void scanCodes(const char* path) {
+  std::printf("Scanning %s...\n", path);
+  RegularExpression codePattern("^([EIW][0-9]+):");
+  codePattern.compile();
+  HashSet counts;
+  std::FILE* file = std::fopen(path, "r");
+  if (file == nullptr) exitWithError("Failed to open \"%s\"\n", path);
+  {
+    LogReader reader(file, path);
+    while (char* line = reader.readLogLine()) {
+      if (!codePattern.matches(line)) continue;
+      // The code is counted in place: group 1 ends at the colon, which
+      // stands in the reader's own buffer and is not needed again.
+      char* codeEnd = line + (codePattern.program->groupEnd[1] - line);
+      *codeEnd = '\0';
+      counts.add(codePattern.program->groupStart[1]);
+    }
+  }
+  std::fclose(file);
+  for (const std::string& key : counts.keys()) {
+    std::printf("%s\t%d\n", key.c_str(), static_cast<int>(counts.countOf(key.c_str())));
+  }
+}

@@ -1,0 +1,66 @@
+// What every end-to-end test needs: a temporary folder to run in, the real
+// program run with exact output captured, and paths and line ends in the
+// form of the target platform.
+//
+// The target is the native build unless these are set in the environment:
+//   TARNWICK_E2E_BINARY  the program to test
+//   TARNWICK_E2E_TOOLS   the folder of the helper programs built with it
+//   TARNWICK_E2E_RUNNER  a loader to start them with (the Wine loader)
+//   TARNWICK_E2E_TARGET  "windows" when they are Windows programs
+#ifndef TARNWICK_TESTS_E2E_E2E_SUPPORT_H
+#define TARNWICK_TESTS_E2E_E2E_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+/// Tells a test why it cannot run against this target.
+#define SKIP_ON_WINDOWS(why) \
+  if (E2ETest::windowsTarget()) GTEST_SKIP() << why
+
+class E2ETest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  /// Runs the program under test in the test's folder with args; stdin
+  /// holds stdinText and then ends.
+  RunResult run(const std::vector<std::string>& args, const std::string& stdinText = "");
+  /// Runs a helper program of tools/ (by name, without suffix) likewise.
+  RunResult runTool(const std::string& name, const std::vector<std::string>& args);
+
+  /// Where rel (written with '/') lies, for this test to read and write.
+  std::string hostPath(const std::string& rel) const;
+  /// The same place as the program under test names it: an absolute path
+  /// with the target's separator (on Windows through drive Z:).
+  std::string targetPath(const std::string& rel) const;
+  /// rel with '/' turned into the target's separator (a relative path).
+  static std::string targetRelative(const std::string& rel);
+  /// The path of helper program name as the target names it.
+  static std::string toolPath(const std::string& name);
+
+  void writeFile(const std::string& rel, const std::string& content) const;
+  std::string readFile(const std::string& rel) const;
+  bool exists(const std::string& rel) const;
+  void makeFolder(const std::string& rel) const;
+
+  /// text with each "\n" as the target's C runtime writes it in text mode.
+  static std::string textMode(const std::string& text);
+  /// The target's folder separator.
+  static char separator();
+  static bool windowsTarget();
+
+  std::string folder_;
+};
+
+/// The usage text printed by every command-line error, after its message.
+std::string usageText(const std::string& message);
+
+#endif

@@ -1,0 +1,214 @@
+// Log mode with the built-in rules: the command line, classification, the
+// summary and exit status, and how a log is cut into lines.
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using LogModeTest = E2ETest;
+
+const char kSuccess[] = "I00020110: Build succeeded\n";
+
+std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
+  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
+         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
+         "\nunmatched: " + std::to_string(unmatched) + "\n";
+}
+
+TEST_F(LogModeTest, CommandLineErrorsPrintTheUsage) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Row rows[] = {
+      {{}, "Insufficient arguments"},
+      {{"-log"}, "Insufficient arguments"},
+      {{"-debug"}, "Insufficient arguments"},
+      {{"-debug", "-log"}, "-log requires a filename"},
+      {{"-debug", "-scan"}, "-scan requires a filename"},
+      {{"-debug", "-cfg"}, "-cfg requires a filename"},
+      {{"-log", "a.log", "-log"}, "-log requires a filename"},
+      {{"-cfg", "missing.xml", "-log"}, "-log requires a filename"},
+      {{"-Dx", "-log", "a.log"}, "Argument must be of the form -Dname=value"},
+      {{"-log", "a.log", "-Debug"}, "Argument must be of the form -Dname=value"},
+      {{"-D", "x"}, "Argument must be of the form -Dname=value"},
+      {{"a", "b"}, "Invalid mode"},
+      {{"-verbose", "foo"}, "Invalid mode"},
+      {{"-debug", "-nopurge", "-sanitize"}, "Invalid mode"},
+      {{"-D=v", "-Da=b=c", "-Dempty="}, "Invalid mode"},
+      {{"-LOG", "a.log"}, "Invalid mode"},
+  };
+  for (const Row& row : rows) {
+    RunResult result = run(row.args);
+    std::string shown;
+    for (const std::string& arg : row.args) shown += " " + arg;
+    EXPECT_EQ(result.status, 1) << shown;
+    EXPECT_EQ(result.out, textMode(usageText(row.message))) << shown;
+    EXPECT_EQ(result.err, "") << shown;
+  }
+}
+
+TEST_F(LogModeTest, ClassifiesEveryLineAndJudgesTheRun) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> options;
+    std::string log;
+    std::string printed;  // between "Processing" and the summary
+    std::string totals;
+    std::string after;  // after the summary
+    int status;
+  };
+  const Row rows[] = {
+      {"a mixed build",
+       {},
+       "I00010001: Starting build\n"
+       "I00060040: Compiling a.c\n"
+       "W00030017: Unused variable\n"
+       "E00040012: Cannot open b.h\n"
+       "I00020052: Packaged\n"
+       "E7: Linker failed\n"
+       "I00020110: Build succeeded\n"
+       "I00060080: 2 errors, 1 warning\n"
+       " I00060040: indented code is no code\n"
+       "E: no digits\n",
+       "I00010001: Starting build\nW00030017: Unused variable\nE00040012: Cannot open b.h\n"
+       "E7: Linker failed\n I00060040: indented code is no code\nE: no digits\n",
+       summary(2, 2, 1, 1, 4),
+       "2 failures detected\n",
+       0},
+      {"debug prefixes",
+       {"-debug"},
+       "E1: broken\nplain text\nI00060080: done\n",
+       "failure: E1: broken\nunmatched: plain text\n",
+       summary(0, 1, 0, 1, 1),
+       "1 failures detected\n",
+       0},
+      {"only failures and unmatched lines",
+       {},
+       "E1: broken\nsomething else\n",
+       "E1: broken\nsomething else\n",
+       summary(0, 1, 0, 0, 1),
+       "ERROR: Nothing was processed\n",
+       1},
+      {"a summary line alone is enough",
+       {},
+       "I00060080: done\n",
+       "",
+       summary(0, 0, 0, 1, 0),
+       "",
+       0},
+      {"only ignored lines",
+       {},
+       "I00060040: a\nI00060040: b\n",
+       "",
+       summary(0, 0, 2, 0, 0),
+       "ERROR: Nothing was processed\n",
+       1},
+      {"an empty log", {}, "", "", summary(0, 0, 0, 0, 0), "ERROR: Nothing was processed\n", 1},
+      {"codes count only at the line start",
+       {},
+       "x I00020110: not a success\nI00020110: yes\nE42 without colon\n",
+       "x I00020110: not a success\nE42 without colon\n",
+       summary(1, 0, 0, 0, 2),
+       "",
+       0},
+      {"debug without listing files adds nothing at the end",
+       {"-debug"},
+       "I00020052: ok\n",
+       "",
+       summary(1, 0, 0, 0, 0),
+       "",
+       0},
+  };
+  for (const Row& row : rows) {
+    writeFile("build.log", row.log);
+    std::vector<std::string> args = row.options;
+    args.push_back("-log");
+    args.push_back("build.log");
+    RunResult result = run(args);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out,
+              textMode("Processing build.log...\n" + row.printed + row.totals + row.after))
+        << row.name;
+    EXPECT_EQ(result.err, "") << row.name;
+  }
+}
+
+TEST_F(LogModeTest, TheLastLogOrScanOptionNamesTheFile) {
+  writeFile("a.log", "E1: from a\n");
+  writeFile("b.log", std::string(kSuccess) + "E2: from b\n");
+  RunResult result = run({"-log", "a.log", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing b.log...\nE2: from b\n" + summary(1, 1, 0, 0, 0) +
+                                 "1 failures detected\n"));
+
+  // Scan mode wins over log mode and reads the shared slot's last value.
+  result = run({"-scan", "a.log", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Scanning b.log...\nI00020110\t1\nE2\t1\n"));
+
+  // The value of an option is taken whatever it looks like.
+  result = run({"-log", "-debug"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("Processing -debug...\nFailed to open \"-debug\"\n"));
+}
+
+TEST_F(LogModeTest, AMissingLogEndsTheRun) {
+  std::string missing = targetPath("no/such.log");
+  RunResult result = run({"-log", missing});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            textMode("Processing " + missing + "...\nFailed to open \"" + missing + "\"\n"));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(LogModeTest, LinesAreCutAtEveryRunOfLineEnds) {
+  struct Row {
+    const char* name;
+    std::string log;
+    std::string lines;  // as printed, one per line
+  };
+  const std::string x255(255, 'x'), y256(256, 'y'), z257(257, 'z'), w100k(100000, 'w');
+  const Row rows[] = {
+      {"CR LF, LF and runs of LF", "a\r\nb\n\n\nc", "a\nb\nc\n"},
+      {"lone CR and LF CR", "a\rb\n\rc\r", "a\nb\nc\n"},
+      {"only line ends", "\r\n\n\r\r\n", ""},
+      {"line ends before the first line", "\n\n\ra\n", "a\n"},
+      {"no line end at the end", "first\nlast", "first\nlast\n"},
+      {"a NUL ends the line as text", std::string("ab\0cd\nef", 8), "ab\nef\n"},
+      {"a NUL first gives an empty text", std::string("\0hidden\nshown", 13), "\nshown\n"},
+      {"tabs and high bytes are content", "\ta\tb\n\xe9t\xe9\n", "\ta\tb\n\xe9t\xe9\n"},
+      {"255, 256, 257 bytes", x255 + "\n" + y256 + "\r\n" + z257,
+       x255 + "\n" + y256 + "\n" + z257 + "\n"},
+      {"256 bytes at the end", x255 + "\n" + y256, x255 + "\n" + y256 + "\n"},
+      {"a hundred thousand bytes", w100k + "\r" + w100k, w100k + "\n" + w100k + "\n"},
+  };
+  for (const Row& row : rows) {
+    writeFile("split.log", std::string(kSuccess) + row.log);
+    RunResult result = run({"-log", "split.log"});
+    int lines = 0;
+    for (char c : row.lines) lines += c == '\n';
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out,
+              textMode("Processing split.log...\n" + row.lines + summary(1, 0, 0, 0, lines)))
+        << row.name;
+  }
+}
+
+TEST_F(LogModeTest, AHundredMegabyteLineIsReadWhole) {
+  std::string line(100 << 20, 'q');
+  line.replace(line.size() - 6, 6, "E9: x\n");  // not at the start: unmatched
+  writeFile("huge.log", "E9: first\n" + line + kSuccess);
+  RunResult result = run({"-log", "huge.log"});
+  EXPECT_EQ(result.status, 0);
+  ASSERT_EQ(result.out.size(),
+            textMode("Processing huge.log...\nE9: first\n").size() + line.size() +
+                (windowsTarget() ? 1 : 0) +
+                textMode(summary(1, 1, 0, 0, 1) + "1 failures detected\n").size());
+  EXPECT_EQ(result.out.find(std::string(1000, 'q')),
+            textMode("Processing huge.log...\nE9: first\n").size());
+}
+
+}  // namespace
