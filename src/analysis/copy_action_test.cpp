@@ -190,10 +190,15 @@ TEST_F(CopyActionTest, NeverOverwritesAndReportsTheSystemText) {
   std::string printed = copyLine("Copied " + at("@/build/a.dll"));
   std::string prefix = at("ERROR: Failed to copy '@/build/a.dll' to '@/drop/a.dll': ");
   ASSERT_EQ(printed.compare(0, prefix.size(), prefix), 0) << printed;
-  std::string text = printed.substr(prefix.size());
+  // The system's text and its own line end, then an empty line. Line ends
+  // are compared without CR: the Windows text has its own CR LF, which
+  // reaches the capture in text mode.
+  std::string text;
+  for (char c : printed.substr(prefix.size())) {
+    if (c != '\r') text += c;
+  }
   EXPECT_GT(text.size(), 2u);
-  EXPECT_EQ(text.back(), '\n');  // the system text's line end, then the message's
-  EXPECT_EQ(text[text.size() - 2], kFolderSeparator == '\\' ? '\r' : '\n');
+  EXPECT_EQ(text.find('\n'), text.size() - 2) << text;
   EXPECT_EQ(readFile("@/drop/a.dll"), "older");
   EXPECT_EQ(runTotals.copyFailCount, 1);
 
