@@ -125,6 +125,15 @@ TEST_F(FileSystemTest, FolderCreationTellsAMissingParentApart) {
   EXPECT_EQ(errno, EEXIST);
 }
 
+TEST_F(FileSystemTest, AFolderIsFoundWithATrailingSeparator) {
+  fs::create_directory(folder_ / "folder");
+  EXPECT_TRUE(pathExists(path("folder").c_str()));
+  EXPECT_TRUE(pathExists((path("folder") + kFolderSeparator).c_str()));
+  EXPECT_TRUE(pathExists((path("folder") + kFolderSeparator + kFolderSeparator).c_str()));
+  EXPECT_FALSE(pathExists((path("missing") + kFolderSeparator).c_str()));
+  EXPECT_FALSE(pathExists(path("missing").c_str()));
+}
+
 TEST_F(FileSystemTest, DeleteRemovesFilesOnly) {
   write("file", "x");
   EXPECT_TRUE(deleteFile(path("file").c_str()));

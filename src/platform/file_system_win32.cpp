@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <string>
+
 #include "platform/file_system.h"
 
 const char kFolderSeparator = '\\';
@@ -10,8 +12,15 @@ const char kFolderSeparator = '\\';
 bool isFolderSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool pathExists(const char* path) {
+  // The Microsoft runtime's _stat does not find a folder written with a
+  // trailing separator ("D:\drop\"), except a root ("D:\").
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && isFolderSeparator(trimmed.back()) &&
+         trimmed[trimmed.size() - 2] != ':') {
+    trimmed.pop_back();
+  }
   struct _stat status;
-  return _stat(path, &status) == 0;
+  return _stat(trimmed.c_str(), &status) == 0;
 }
 
 bool createFolder(const char* path) { return _mkdir(path) == 0; }
