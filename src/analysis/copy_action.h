@@ -3,7 +3,16 @@
 
 /// The first copy rule matching line copies the file its group 1 names from
 /// below the base folder into the rule's destination, never overwriting.
+/// Prints an "ERROR: " line for a refused name or a failed folder or copy.
 /// Raises copiedCount or copyFailCount. One thread at a time.
 void applyCopyRules(const char* line);
+
+/// Makes the folder path and any missing folders above it, outermost first.
+/// True when the folder exists afterwards. Prints nothing.
+bool makeFolderPath(const char* path);
+
+/// Copies source to target unless target exists. On failure prints
+/// "ERROR: Failed to copy" with the system's text and returns false.
+bool copyOneFile(const char* source, const char* target);
 
 #endif

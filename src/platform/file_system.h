@@ -2,11 +2,39 @@
 #ifndef TARNWICK_PLATFORM_FILE_SYSTEM_H
 #define TARNWICK_PLATFORM_FILE_SYSTEM_H
 
+#include <string>
+
 /// The platform's folder separator: '\\' on Windows, '/' elsewhere.
 extern const char kFolderSeparator;
+
+/// True when c separates path components for the file system: '/' on POSIX;
+/// '\\' and '/' on Windows, which accepts both.
+bool isFolderSeparator(char c);
 
 /// True when a file-status query on path succeeds (a file or folder of any
 /// kind exists there).
 bool pathExists(const char* path);
+
+/// Creates the one folder path (not its parents). On failure returns false
+/// and leaves the C runtime's errno as the creation set it (ENOENT: a parent
+/// is missing); errno is not cleared first.
+bool createFolder(const char* path);
+
+/// Copies source to target, refusing to overwrite: an existing target is
+/// never touched. The target gets the source's permission bits and
+/// modification time. A copy that fails leaves no target behind. On failure
+/// returns false and lastSystemError() tells why.
+bool copyFileNoOverwrite(const char* source, const char* target);
+
+/// Why the last copyFileNoOverwrite on this thread failed (GetLastError on
+/// Windows, errno elsewhere). Ask before any other call can change it.
+int lastSystemError();
+
+/// The system's text for code, ending in its line end ("\r\n" on Windows,
+/// "\n" elsewhere); empty when the system has no text for it.
+std::string systemErrorText(int code);
+
+/// Deletes the file at path; false when it could not be deleted.
+bool deleteFile(const char* path);
 
 #endif

@@ -1,0 +1,96 @@
+// Shared by the tests of the copy and list actions: a fresh scratch folder
+// that is also the current folder, a clean rule set and run totals, and
+// paths written with '/' and "@" for the scratch folder.
+#ifndef TARNWICK_ANALYSIS_ACTION_TEST_SUPPORT_H
+#define TARNWICK_ANALYSIS_ACTION_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "platform/file_system.h"
+#include "rules/rule_set.h"
+
+class ActionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetRunState();
+    std::random_device random;
+    std::filesystem::path temp = std::filesystem::temp_directory_path();
+    do {
+      scratch_ = temp / ("tarnwick-unit-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(scratch_));
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(scratch_);
+  }
+
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_, ignored);
+    resetRunState();
+  }
+
+  static void resetRunState() {
+    ruleSet = RuleSet();
+    runTotals = RunTotals();
+    debugEnabled = false;
+    purgeEnabled = true;
+  }
+
+  /// text with "@" as the scratch folder, each '/' as the platform's
+  /// separator and each '|' as a literal '/'.
+  std::string at(const std::string& text) const {
+    std::string path;
+    for (char c : text) {
+      if (c == '@') {
+        path += scratch_.string();
+      } else if (c == '/') {
+        path += kFolderSeparator;
+      } else if (c == '|') {
+        path += '/';
+      } else {
+        path += c;
+      }
+    }
+    return path;
+  }
+
+  /// Writes content to the file at(rel), making its folders.
+  void writeFile(const std::string& rel, const std::string& content) const {
+    std::filesystem::path file(at(rel));
+    if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+    std::ofstream stream(file, std::ios::binary);
+    stream << content;
+  }
+
+  /// The bytes of at(rel), or "<missing>".
+  std::string readFile(const std::string& rel) const {
+    std::ifstream stream(std::filesystem::path(at(rel)), std::ios::binary);
+    if (!stream) return "<missing>";
+    std::ostringstream content;
+    content << stream.rdbuf();
+    return content.str();
+  }
+
+  /// text as the C runtime writes it in text mode.
+  static std::string textMode(const std::string& text) {
+    if (kFolderSeparator != '\\') return text;
+    std::string converted;
+    for (char c : text) {
+      if (c == '\n') converted += '\r';
+      converted += c;
+    }
+    return converted;
+  }
+
+  std::filesystem::path scratch_;
+  std::filesystem::path previous_;
+};
+
+#endif
