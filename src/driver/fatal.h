@@ -3,11 +3,21 @@
 #ifndef TARNWICK_DRIVER_FATAL_H
 #define TARNWICK_DRIVER_FATAL_H
 
+#include <cstdio>
+
+// MinGW's C++ printf is its own C99 one, not the system's: formats are
+// checked against what it names (gnu_printf), so %zu is accepted there too.
+#if defined(__MINGW_PRINTF_FORMAT)
+#define TARNWICK_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define TARNWICK_PRINTF_FORMAT printf
+#endif
+
 /// Prints the printf-formatted message on stdout and ends the process with
 /// status 1. Safe to call from the stdout reader thread: the whole process ends.
 [[noreturn]] void exitWithError(const char* format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
+    __attribute__((format(TARNWICK_PRINTF_FORMAT, 1, 2)))
 #endif
     ;
 

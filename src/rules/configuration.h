@@ -1,8 +1,31 @@
+// The XML configuration file named by "-cfg": the base folder and every
+// rule of the run.
 #ifndef TARNWICK_RULES_CONFIGURATION_H
 #define TARNWICK_RULES_CONFIGURATION_H
 
-/// Fills the empty ruleSet from the XML file at path. Ends the run on a file
-/// that does not load or parse. Main thread, once, after the command line.
+class TiXmlDocument;
+class TiXmlElement;
+
+/// Fills the empty ruleSet from the XML file at path, expanding "$name" in
+/// "dst" and "file" attributes. Ends the run with "Error Parsing XML ..." on
+/// a file that does not load or parse and with an error on a "list" without
+/// "file"; prints the append warning and, under -debug, one line per list
+/// rule. Main thread, once, after the whole command line has been read.
 void loadConfiguration(const char* path);
+
+/// The element at path, a "/"-separated list of element names (empty names
+/// are skipped), each the first child element of that name of the one
+/// before, starting at document; null as soon as one is missing. Points
+/// into document.
+const TiXmlElement* findElement(const TiXmlDocument& document, const char* path);
+
+/// The root's "basedir" attribute when present (even empty), else the text
+/// of its first "basedir" child element, else null. Points into the document.
+const char* readBasedir(const TiXmlElement& root);
+
+/// The yes/no attribute name of element: true when its value begins with
+/// t, T, y or Y; false for any other value, the empty one included;
+/// defaultValue when the attribute is absent.
+bool attributeFlag(const TiXmlElement& element, const char* name, bool defaultValue);
 
 #endif

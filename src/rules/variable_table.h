@@ -27,4 +27,13 @@ class VariableTable {
 /// The process-wide table that "-Dname=value" fills.
 extern VariableTable variables;
 
+/// text with every "$name" reference replaced by the value of name in table;
+/// nullopt for null text. A name is an ASCII letter followed by letters and
+/// digits, 255 characters at most. Prints "WARNING: $<name> is not defined"
+/// on stdout for each reference to an undefined name, which expands to
+/// nothing. An inserted value is never expanded again; a "$" that does not
+/// start a name stays as it is.
+std::optional<std::string> expandVariables(const char* text,
+                                           const VariableTable& table = variables);
+
 #endif

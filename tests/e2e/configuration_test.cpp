@@ -1,0 +1,526 @@
+// Configured runs: the XML rule file, its parse errors, the checks of copy
+// and list rules, and "-Dname=value" variables in their paths.
+//
+// Copying files and writing listing files are not observed here: the logs
+// hold no line that a copy or list rule acts on, and listing files are
+// never purged (-nopurge), since some test paths are not below the test's
+// folder.
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+using ConfigurationTest = E2ETest;
+
+std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
+  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
+         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
+         "\nunmatched: " + std::to_string(unmatched) + "\n";
+}
+
+std::string copySummary(int success, int failure, int ignore, int summaryCount, int unmatched,
+                        int copied, int copyFailed) {
+  return summary(success, failure, ignore, summaryCount, unmatched) +
+         "copied:    " + std::to_string(copied) + "\ncopy fail: " + std::to_string(copyFailed) +
+         "\n";
+}
+
+std::string inRoot(const std::string& children) {
+  return "<?xml version=\"1.0\"?>\n<tarnwick>\n" + children + "</tarnwick>\n";
+}
+
+TEST_F(ConfigurationTest, AFileThatDoesNotParseEndsTheRun) {
+  struct Row {
+    const char* name;
+    std::string content;  // written as rules.xml unless setUp says otherwise
+    std::string message;
+  };
+  const Row rows[] = {
+      {"missing", "", "Error Parsing XML at line 0, col 0: Failed to open file"},
+      {"a folder", "", "Error Parsing XML at line 0, col 0: Failed to open file"},
+      {"empty", "", "Error Parsing XML at line 0, col 0: Error document empty."},
+      {"only blanks", " \n\t\r\n ", "Error Parsing XML at line 0, col 0: Error document empty."},
+      {"bad end tag", "<tarnwick>\n  <ignore>x</ignre>\n</tarnwick>\n",
+       "Error Parsing XML at line 2, col 12: Error reading end tag."},
+      {"bad end tag, CR LF", "<tarnwick>\r\n  <ignore>x</ignre>\r\n</tarnwick>\r\n",
+       "Error Parsing XML at line 2, col 12: Error reading end tag."},
+      {"unclosed root", "<tarnwick>\n  <ignore>x</ignore>\n",
+       "Error Parsing XML at line 3, col 1: Error reading end tag."},
+      {"unterminated attribute", "<tarnwick><success a=\"1>x</success></tarnwick>",
+       "Error Parsing XML at line 1, col 20: Error parsing Element."},
+  };
+  writeFile("build.log", "I00020110: never read\n");
+  for (const Row& row : rows) {
+    std::string name = row.name;
+    std::string config = "rules.xml";
+    if (name == "missing") {
+      config = "missing.xml";
+    } else if (name == "a folder") {
+      config = "rules.d";
+      makeFolder(config);
+    } else {
+      writeFile(config, row.content);
+    }
+    RunResult result = run({"-DOUT=x", "-cfg", config, "-debug", "-log", "build.log"});
+    EXPECT_EQ(result.status, 1) << name;
+    EXPECT_EQ(result.out, row.message) << name;  // no line end follows
+    EXPECT_EQ(result.err, "") << name;
+  }
+}
+
+TEST_F(ConfigurationTest, TheWorkedExampleLoadsAsDocumented) {
+  const std::string sep(1, separator());
+  const std::string out = targetPath("drop");
+  makeFolder("drop/bin");
+  writeFile("rules.xml",
+            "<?xml version=\"1.0\"?>\n"
+            "<!-- the rules of one build -->\n"
+            "<tarnwick basedir='" +
+                targetPath("build/out") +
+                "'>\n"
+                "  <logfile>See server log file (.+) for details</logfile>\n"
+                "  <ignore>^I00060040:</ignore>\n"
+                "  <ignore>^W[0-9]+:</ignore>\n"
+                "  <success>^I00020110:</success>\n"
+                "  <failure>^E[0-9]+:</failure>\n"
+                "  <summary>^I00060080:</summary>\n"
+                "  <copy dst='$OUT" +
+                sep +
+                "bin'>^Copied (.+)$</copy>\n"
+                "  <list file='$OUT" +
+                sep +
+                "files.lst'>^Built (.+)$</list>\n"
+                "  <list file='$OUT" +
+                sep +
+                "files.lst' append='yes' multi='no'>^Linked (.+)$</list>\n"
+                "  <list file='$TMP" +
+                sep + "other.lst'>^Other (.+)$</list>\n</tarnwick>\n");
+  writeFile("build.log",
+            "I00010001: Starting build\n"
+            "I00060040: Compiling a.c\n"
+            "W00030017: Unused variable\n"
+            "E00040012: Cannot open b.h\n"
+            "See server log file srv.log for details\n"
+            "I00020110: Build succeeded\n"
+            "I00060080: 1 error, 1 warning\n");
+  const std::string files = out + sep + "files.lst";
+  const std::string other = sep + "other.lst";
+
+  RunResult result =
+      run({"-DOUT=" + out, "-cfg", "rules.xml", "-nopurge", "-log", "build.log", "-debug"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(
+      result.out,
+      textMode("Adding new listfile \"" + files + "\" for \"^Built (.+)$\"\n" +
+               "WARNING: List entries for file \"" + files + "\" have different append settings\n" +
+               "Reusing listfile \"" + files + "\" for \"^Linked (.+)$\"\n" +
+               "WARNING: $TMP is not defined\n" + "Adding new listfile \"" + other +
+               "\" for \"^Other (.+)$\"\n" + "Processing build.log...\n" +
+               "unmatched: I00010001: Starting build\n" + "failure: E00040012: Cannot open b.h\n" +
+               "unmatched: See server log file srv.log for details\n" +
+               copySummary(1, 1, 2, 1, 2, 0, 0) + "1 failures detected\n" + files + "\t0\n" +
+               other + "\t0\n"));
+  EXPECT_EQ(result.err, "");
+
+  // Without -debug only the warnings remain.
+  result = run({"-DOUT=" + out, "-cfg", "rules.xml", "-nopurge", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("WARNING: List entries for file \"" + files +
+                                 "\" have different append settings\n"
+                                 "WARNING: $TMP is not defined\n"
+                                 "Processing build.log...\n"
+                                 "I00010001: Starting build\n"
+                                 "E00040012: Cannot open b.h\n"
+                                 "See server log file srv.log for details\n" +
+                                 copySummary(1, 1, 2, 1, 2, 0, 0) + "1 failures detected\n"));
+}
+
+TEST_F(ConfigurationTest, ConfiguredRulesClassifyTheLines) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> options;
+    std::string xml;
+    std::string log;
+    std::string printed;  // between "Processing" and the summary
+    std::string totals;
+    std::string after;
+    int status;
+  };
+  const Row rows[] = {
+      {"a pattern across lines is condensed to one",
+       {},
+       inRoot("  <success>\n      ^Build\n\t\tdone$\n  </success>\n"),
+       "Build done\nBuild  done\nBuild\tdone\n",
+       "Build  done\nBuild\tdone\n",
+       summary(1, 0, 0, 0, 2),
+       "",
+       0},
+      {"CDATA keeps blanks and markup",
+       {},
+       inRoot("  <success><![CDATA[^a  <b>&amp; $]]></success>\n"),
+       "a  <b>&amp; \na <b>&amp; \n",
+       "a <b>&amp; \n",
+       summary(1, 0, 0, 0, 1),
+       "",
+       0},
+      {"entities are decoded",
+       {},
+       inRoot("  <success>^&lt;ok&gt; &amp; &quot;&apos;&#65;</success>\n"),
+       "<ok> & \"'A\n",
+       "",
+       summary(1, 0, 0, 0, 0),
+       "",
+       0},
+      {"a $ in a pattern is no variable",
+       {"-DOUT=1"},
+       inRoot("  <success>^x$OUT</success>\n  <summary>^done</summary>\n"),
+       "x1\nx$OUT\ndone\n",
+       "x1\nx$OUT\n",
+       summary(0, 0, 0, 1, 2),
+       "",
+       0},
+      {"the first summary and logfile count, every other rule",
+       {},
+       inRoot("  <summary>^S1</summary>\n  <logfile>^L1</logfile>\n  <failure>^F1</failure>\n"
+              "  <summary>^S2</summary>\n  <failure>^F2</failure>\n"
+              "  <logfile>^L2</logfile>\n"),
+       "S1\nS2\nF1\nF2\nL1\n",
+       "S2\nF1\nF2\nL1\n",
+       summary(0, 2, 0, 1, 2),
+       "2 failures detected\n",
+       0},
+      {"rules without text never match",
+       {"-debug"},
+       inRoot("  <success/>\n  <success><!-- not yet -->^OK</success>\n  <success>  </success>\n"
+              "  <summary>^S</summary>\n"),
+       "OK\nS\n",
+       "unmatched: OK\n",
+       summary(0, 0, 0, 1, 1),
+       "",
+       0},
+      {"categories are tried in their order, not the document's",
+       {},
+       inRoot("  <success>^A</success>\n  <failure>^A</failure>\n  <ignore>^A1</ignore>\n"),
+       "A1\nA2\nB\n",
+       "B\n",
+       summary(1, 0, 1, 0, 1),
+       "",
+       0},
+      {"only direct children of the first root are rules",
+       {},
+       "<!-- prolog --><other><success>^B</success></other>\n"
+       "<tarnwick><group><failure>^E</failure></group><success>^OK</success></tarnwick>\n"
+       "<tarnwick><failure>^O</failure></tarnwick>\n",
+       "E1\nOK\nOK2\nB\n",
+       "E1\nB\n",
+       summary(2, 0, 0, 0, 2),
+       "",
+       0},
+      {"names are case-sensitive",
+       {},
+       inRoot("  <Success>^OK</Success>\n  <success>^ok</success>\n"),
+       "OK\nok\n",
+       "OK\n",
+       summary(1, 0, 0, 0, 1),
+       "",
+       0},
+      {"no root element: no rules",
+       {},
+       "<?xml version=\"1.0\"?>\n<rules><success>^OK</success></rules>\n",
+       "OK\n",
+       "OK\n",
+       summary(0, 0, 0, 0, 1),
+       "ERROR: Nothing was processed\n",
+       1},
+      {"a comment alone is a document without a root",
+       {},
+       "<!-- nothing here -->\n",
+       "I00020110: ok\n",
+       "I00020110: ok\n",
+       summary(0, 0, 0, 0, 1),
+       "ERROR: Nothing was processed\n",
+       1},
+  };
+  for (const Row& row : rows) {
+    writeFile("rules.xml", row.xml);
+    writeFile("build.log", row.log);
+    std::vector<std::string> args = row.options;
+    for (const char* arg : {"-cfg", "rules.xml", "-log", "build.log"}) args.push_back(arg);
+    RunResult result = run(args);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out,
+              textMode("Processing build.log...\n" + row.printed + row.totals + row.after))
+        << row.name;
+    EXPECT_EQ(result.err, "") << row.name;
+  }
+}
+
+TEST_F(ConfigurationTest, BadRulesStopTheRunBeforeAnyLine) {
+  makeFolder("out");
+  writeFile("plain.txt", "a file, not a folder\n");
+  const std::string outDst = " dst='" + targetPath("out") + "'";
+  const std::string nowhere = targetPath("nowhere");
+  struct Row {
+    const char* name;
+    std::string children;
+    std::string out;
+  };
+  const Row rows[] = {
+      {"a copy without dst", "  <copy>^C (.+)$</copy>\n",
+       "ERROR: copy '^C (.+)$' does not specify a destination\n"},
+      {"a copy without dst or text", "  <copy/>\n",
+       "ERROR: copy '(null)' does not specify a destination\n"},
+      {"a missing destination folder", "  <copy dst='" + nowhere + "'>^C (.+)$</copy>\n",
+       "ERROR: destination folder '" + nowhere + "' does not exist\n"},
+      {"copy rules are checked in order",
+       "  <copy" + outDst + ">^A</copy>\n  <copy dst='" + nowhere + "'/>\n  <copy/>\n",
+       "ERROR: destination folder '" + nowhere + "' does not exist\n"},
+      {"an undefined variable leaves an empty destination", "  <copy dst='$NOPE'>^C</copy>\n",
+       "WARNING: $NOPE is not defined\nERROR: destination folder '' does not exist\n"},
+      {"destinations are checked before patterns compile",
+       "  <failure>(</failure>\n  <copy>^C</copy>\n",
+       "ERROR: copy '^C' does not specify a destination\n"},
+      {"a bad pattern",
+       "  <ignore>^ok</ignore>\n  <failure>^E(</failure>\n  <failure>*</failure>\n",
+       "Failed to compile regexp \"^E(\"\n"},
+      {"a bad pattern in a copy rule", "  <copy" + outDst + ">a**</copy>\n",
+       "Failed to compile regexp \"a**\"\n"},
+      {"a bad pattern in a list rule", "  <list file='a.lst'>[z-a]</list>\n",
+       "Failed to compile regexp \"[z-a]\"\n"},
+      {"a $ in a bad pattern stays", "  <success>($OUT</success>\n",
+       "Failed to compile regexp \"($OUT\"\n"},
+      {"a bad logfile pattern is not compiled in log mode",
+       "  <logfile>(</logfile>\n  <success>^I</success>\n", ""},
+      {"a list without file", "  <list>^L (.+)$</list>\n",
+       "ERROR: list '^L (.+)$' does not specify a listing file\n"},
+      {"a list without file or text", "  <list append='yes'/>\n",
+       "ERROR: list '(null)' does not specify a listing file\n"},
+      {"a list with a FILE", "  <list FILE='a.lst'>^L</list>\n",
+       "ERROR: list '^L' does not specify a listing file\n"},
+  };
+  writeFile("build.log", "I00020110: ok\n");
+  for (const Row& row : rows) {
+    writeFile("rules.xml", inRoot(row.children));
+    RunResult result = run({"-DOUT=1", "-nopurge", "-cfg", "rules.xml", "-log", "build.log"});
+    std::string name = row.name;
+    if (row.out.empty()) {
+      EXPECT_EQ(result.status, 0) << name;
+      EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summary(1, 0, 0, 0, 0))) << name;
+    } else {
+      EXPECT_EQ(result.status, 1) << name;
+      EXPECT_EQ(result.out, textMode(row.out)) << name;
+    }
+    EXPECT_EQ(result.err, "") << name;
+  }
+}
+
+TEST_F(ConfigurationTest, CopyRulesAddTwoLinesToTheSummary) {
+  makeFolder("out");
+  writeFile("plain.txt", "a file passes the existence check\n");
+  writeFile("rules.xml", inRoot("  <success>^I00020110:</success>\n  <failure>^E</failure>\n"
+                                "  <copy dst='" +
+                                targetPath("out") + "'>^Copied (.+)$</copy>\n  <copy dst='" +
+                                targetRelative("plain.txt") + "'>^Other (.+)$</copy>\n"));
+  // Without a base folder the copy rules never act.
+  writeFile("build.log", "I00020110: ok\nE1: bad\nCopied a.dll\n");
+  RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\nE1: bad\nCopied a.dll\n" +
+                                 copySummary(1, 1, 0, 0, 1, 0, 0) + "1 failures detected\n"));
+  EXPECT_EQ(result.err, "");
+
+  // Nothing processed: the seven lines come before the error.
+  writeFile("build.log", "E1: bad\n");
+  result = run({"-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            textMode("Processing build.log...\nE1: bad\n" + copySummary(0, 1, 0, 0, 0, 0, 0) +
+                     "ERROR: Nothing was processed\n"));
+}
+
+TEST_F(ConfigurationTest, ListRulesShareOneRecordPerPath) {
+  struct Row {
+    const char* name;
+    std::string children;
+    std::string loading;  // printed while loading under -debug
+    std::string files;    // the listing files at the end
+  };
+  const Row rows[] = {
+      {"the same path, the second appends",
+       "  <list file='a.lst'>^A</list>\n  <list file='a.lst' append='yes'>^B</list>\n",
+       "Adding new listfile \"a.lst\" for \"^A\"\n"
+       "WARNING: List entries for file \"a.lst\" have different append settings\n"
+       "Reusing listfile \"a.lst\" for \"^B\"\n",
+       "a.lst\t0\n"},
+      {"the same path and setting, three times",
+       "  <list file='a.lst' multi='no'>^A</list>\n  <list file='a.lst'>^B</list>\n"
+       "  <list file='a.lst' append='0'/>\n",
+       "Adding new listfile \"a.lst\" for \"^A\"\n"
+       "Reusing listfile \"a.lst\" for \"^B\"\n"
+       "Reusing listfile \"a.lst\" for \"(null)\"\n",
+       "a.lst\t0\n"},
+      {"once appending, the record warns at every plain rule",
+       "  <list file='a.lst' append='T'/>\n  <list file='a.lst'/>\n  <list file='a.lst'/>\n"
+       "  <list file='a.lst' append='y'/>\n",
+       "Adding new listfile \"a.lst\" for \"(null)\"\n"
+       "WARNING: List entries for file \"a.lst\" have different append settings\n"
+       "Reusing listfile \"a.lst\" for \"(null)\"\n"
+       "WARNING: List entries for file \"a.lst\" have different append settings\n"
+       "Reusing listfile \"a.lst\" for \"(null)\"\n"
+       "Reusing listfile \"a.lst\" for \"(null)\"\n",
+       "a.lst\t0\n"},
+      {"case and separators make different paths",
+       "  <list file='a.lst'>^1</list>\n  <list file='A.lst'>^2</list>\n"
+       "  <list file='x/y.lst'>^3</list>\n  <list file='x\\y.lst'>^4</list>\n"
+       "  <list file='./a.lst'>^5</list>\n  <list file='a.lst '>^6</list>\n",
+       "Adding new listfile \"a.lst\" for \"^1\"\n"
+       "Adding new listfile \"A.lst\" for \"^2\"\n"
+       "Adding new listfile \"x/y.lst\" for \"^3\"\n"
+       "Adding new listfile \"x\\y.lst\" for \"^4\"\n"
+       "Adding new listfile \"./a.lst\" for \"^5\"\n"
+       "Adding new listfile \"a.lst \" for \"^6\"\n",
+       "a.lst\t0\nA.lst\t0\nx/y.lst\t0\nx\\y.lst\t0\n./a.lst\t0\na.lst \t0\n"},
+      {"an empty file is a path",
+       "  <list file=''>^E</list>\n  <list file='' append=''>^F</list>\n",
+       "Adding new listfile \"\" for \"^E\"\n"
+       "Reusing listfile \"\" for \"^F\"\n",
+       "\t0\n"},
+      {"the records keep the order of first mention",
+       "  <list file='b.lst'/>\n  <copy dst='.'/>\n  <list file='a.lst'/>\n"
+       "  <list file='b.lst'/>\n",
+       "Adding new listfile \"b.lst\" for \"(null)\"\n"
+       "Adding new listfile \"a.lst\" for \"(null)\"\n"
+       "Reusing listfile \"b.lst\" for \"(null)\"\n",
+       "b.lst\t0\na.lst\t0\n"},
+      {"a list without file after others",
+       "  <list file='a.lst'>^A</list>\n  <list>^B</list>\n  <list file='c.lst'>^C</list>\n",
+       "Adding new listfile \"a.lst\" for \"^A\"\n"
+       "ERROR: list '^B' does not specify a listing file\n",
+       ""},
+  };
+  writeFile("build.log", "I00020110: ok\n");
+  for (const Row& row : rows) {
+    writeFile("rules.xml", inRoot("  <success>^I00020110:</success>\n" + row.children));
+    RunResult result = run({"-debug", "-nopurge", "-cfg", "rules.xml", "-log", "build.log"});
+    std::string name = row.name;
+    bool copies = row.children.find("<copy") != std::string::npos;
+    if (row.files.empty()) {
+      EXPECT_EQ(result.status, 1) << name;
+      EXPECT_EQ(result.out, textMode(row.loading)) << name;
+    } else {
+      EXPECT_EQ(result.status, 0) << name;
+      EXPECT_EQ(result.out,
+                textMode(row.loading + "Processing build.log...\n" +
+                         (copies ? copySummary(1, 0, 0, 0, 0, 0, 0) : summary(1, 0, 0, 0, 0)) +
+                         row.files))
+          << name;
+    }
+    EXPECT_EQ(result.err, "") << name;
+  }
+}
+
+TEST_F(ConfigurationTest, AppendIsReadFromTheFirstCharacter) {
+  struct Row {
+    const char* value;
+    bool append;
+  };
+  const Row rows[] = {{"yes", true}, {"Yes", true}, {"true", true},   {"T", true},
+                      {"y", true},   {"no", false}, {"false", false}, {"1", false},
+                      {"on", false}, {"", false},   {" yes", false},  {"N", false}};
+  writeFile("build.log", "I00020110: ok\n");
+  for (const Row& row : rows) {
+    // A plain rule, then one with the value: they differ when the value
+    // means append.
+    writeFile("rules.xml", inRoot("  <success>^I00020110:</success>\n  <list file='a.lst'/>\n"
+                                  "  <list file='a.lst' append='" +
+                                  std::string(row.value) + "' multi='" + row.value + "'/>\n"));
+    RunResult result = run({"-nopurge", "-cfg", "rules.xml", "-log", "build.log"});
+    std::string warning =
+        row.append ? "WARNING: List entries for file \"a.lst\" have different append settings\n"
+                   : "";
+    EXPECT_EQ(result.status, 0) << row.value;
+    EXPECT_EQ(result.out, textMode(warning + "Processing build.log...\n" + summary(1, 0, 0, 0, 0)))
+        << row.value;
+  }
+}
+
+TEST_F(ConfigurationTest, VariablesExpandInListAndCopyPaths) {
+  const std::string name255(255, 'N');
+  struct Row {
+    std::string file;
+    std::string path;
+    std::string warnings;
+  };
+  const Row rows[] = {
+      {"$OUT\\bin", "D:\\drop\\bin", ""},
+      {"$OUT/bin", "D:\\drop/bin", ""},
+      {"$OUT_DIR", "D:\\drop_DIR", ""},
+      {"${OUT}", "${OUT}", ""},
+      {"$1", "$1", ""},
+      {"tail$", "tail$", ""},
+      {"$$OUT", "$D:\\drop", ""},
+      {"$A$B", "xy", ""},
+      {"$REF", "$B", ""},
+      {"$out.1", ".1", "WARNING: $out is not defined\n"},
+      {"$EMPTY.2", ".2", ""},
+      {"$X", "a=b", ""},
+      {"$.3", "$.3", ""},
+      {"$" + name255 + "NNN", "vNNN", ""},
+      {"$Nope$Nope.4", ".4", "WARNING: $Nope is not defined\nWARNING: $Nope is not defined\n"},
+      {"$EQ", "=", ""},
+  };
+  std::string children = "  <success>^I00020110:</success>\n";
+  std::string loading;
+  std::string files;
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    std::string pattern = "^row" + std::to_string(i) + "$";
+    children += "  <list file='" + rows[i].file + "'>" + pattern + "</list>\n";
+    loading +=
+        rows[i].warnings + "Adding new listfile \"" + rows[i].path + "\" for \"" + pattern + "\"\n";
+    files += rows[i].path + "\t0\n";
+  }
+  writeFile("rules.xml", inRoot(children));
+  writeFile("build.log", "I00020110: ok\n");
+  // Definitions take effect wherever they stand; the last one of a name wins.
+  std::vector<std::string> args = {"-DOUT=first",   "-DA=x",     "-debug",
+                                   "-DB=y",         "-DREF=$B",  "-DEMPTY=",
+                                   "-DX=a=b",       "-D=v",      "-D" + name255 + "=v",
+                                   "-cfg",          "rules.xml", "-nopurge",
+                                   "-log",          "build.log", "-DEQ==",
+                                   "-DOUT=D:\\drop"};
+  RunResult result = run(args);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            textMode(loading + "Processing build.log...\n" + summary(1, 0, 0, 0, 0) + files));
+  EXPECT_EQ(result.err, "");
+
+  // One definition without "=" anywhere rejects the command line before
+  // anything is loaded.
+  args.push_back("-DOUT");
+  result = run(args);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode(usageText("Argument must be of the form -Dname=value")));
+}
+
+TEST_F(ConfigurationTest, WarningsFollowTheLoadingOrder) {
+  makeFolder("out");
+  // Copy elements are loaded before list elements, whatever the document says.
+  writeFile("rules.xml", inRoot("  <list file='$L1.lst'/>\n  <success>^I00020110:</success>\n"
+                                "  <copy dst='" +
+                                targetPath("out") +
+                                "$C1'/>\n  <list file='$L2.lst'/>\n"
+                                "  <copy dst='" +
+                                targetPath("out") + "$C2'/>\n"));
+  writeFile("build.log", "I00020110: ok\n");
+  RunResult result = run({"-nopurge", "-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("WARNING: $C1 is not defined\nWARNING: $C2 is not defined\n"
+                                 "WARNING: $L1 is not defined\nWARNING: $L2 is not defined\n"
+                                 "Processing build.log...\n" +
+                                 copySummary(1, 0, 0, 0, 0, 0, 0)));
+}
+
+}  // namespace
