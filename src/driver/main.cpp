@@ -4,7 +4,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
@@ -129,11 +128,7 @@ int main(int argc, char** argv) {
   if (options.execRequested) {
     int wordCount = argc - options.commandStart - 1;
     char** words = argv + options.commandStart + 1;
-    std::vector<char*> sanitized;
-    if (options.sanitizeRequested) {
-      sanitized = sanitizeArguments(wordCount, words);
-      words = sanitized.data();
-    }
+    if (options.sanitizeRequested) words = sanitizeArguments(wordCount, words);
     result = execMode(wordCount, words);
   } else if (options.logRequested) {
     processLogFile(options.logFileName);
