@@ -80,19 +80,21 @@ char* buildCommandLine(int wordCount, char** words) {
 }
 
 char** sanitizeArguments(int wordCount, char** words) {
-  char** sanitized = static_cast<char**>(allocate(sizeof(char*) * (wordCount + 1)));
-  for (int i = 0; i < wordCount; ++i) {
-    const char* word = words[i];
-    char* copy = static_cast<char*>(allocate(std::strlen(word) + 1));
-    char* out = copy;
-    for (const char* p = word; *p != '\0'; ++p) {
+  // The array and the copies behind it share one block, released by one free.
+  size_t count = static_cast<size_t>(wordCount);
+  size_t size = sizeof(char*) * (count + 1);
+  for (size_t i = 0; i < count; ++i) size += std::strlen(words[i]) + 1;
+  char** sanitized = static_cast<char**>(allocate(size));
+  char* out = reinterpret_cast<char*>(sanitized + count + 1);
+  for (size_t i = 0; i < count; ++i) {
+    sanitized[i] = out;
+    for (const char* p = words[i]; *p != '\0'; ++p) {
       *out++ = *p;
       if (p[0] == '\\' && p[1] == '\\') ++p;
     }
-    *out = '\0';
-    sanitized[i] = copy;
+    *out++ = '\0';
   }
-  sanitized[wordCount] = nullptr;
+  sanitized[count] = nullptr;
   return sanitized;
 }
 

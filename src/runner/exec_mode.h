@@ -12,8 +12,8 @@
 int execMode(int wordCount, char** words);
 
 /// A new array of wordCount new strings and a NULL entry: copies of words in
-/// which each pair of backslashes became one. words stay untouched; the
-/// result is never freed.
+/// which each pair of backslashes became one. words stay untouched. The
+/// array and its strings are one malloc'd block, the caller's to free.
 char** sanitizeArguments(int wordCount, char** words);
 
 /// The tool's command line (a new malloc'd string, the caller's): the words

@@ -76,6 +76,7 @@ TEST(ExecModeTest, SanitizingHalvesBackslashPairs) {
     EXPECT_EQ(words[i], rows[i].word) << "the given word changed";
   }
   EXPECT_EQ(sanitized[argv.size()], nullptr);
+  std::free(sanitized);
 }
 
 }  // namespace
