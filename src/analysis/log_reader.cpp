@@ -37,7 +37,8 @@ bool LogReader::fill() {
     size_t grown = capacity_ == 0 ? kBlockSize + 1 : (capacity_ - 1) * 2 + 1;
     char* bigger = static_cast<char*>(std::realloc(buffer_, grown));
     if (bigger == nullptr) {
-      exitWithError("ERROR: Not enough memory for a line of %zu bytes in \"%s\"\n", end_, path_);
+      exitWithError("ERROR: Not enough memory for a line of %llu bytes in \"%s\"\n",
+                    static_cast<unsigned long long>(end_), path_);
     }
     buffer_ = bigger;
     capacity_ = grown;

@@ -70,6 +70,12 @@ const char* subjectStart;
 const char* inputPos;
 Regexp* current;
 const unsigned char* program;
+// Whether the try under way wrote a slot, so a failed try knows whether it
+// has anything to clear.
+bool slotWritten;
+// Whether this match has cleared the slots yet: hints that turn the subject
+// down before any try leave them as they were.
+bool slotsCleared;
 
 // Blocks kept between matches: enough for the lines of any ordinary log.
 constexpr size_t kRetainedBlocks = 16;
@@ -80,6 +86,7 @@ void pushChoice(const unsigned char* node, const char* position, size_t count) {
 }
 
 void writeSlot(const char** slot, const char* position) {
+  slotWritten = true;
   // With no road left open a failure ends the try, which clears every slot.
   if (!choices.empty()) trail.push({slot, *slot});
   *slot = position;
@@ -111,10 +118,8 @@ const unsigned char* viableAlternative(const unsigned char* alternative, const c
 }
 
 void clearSlots() {
-  for (int n = 0; n < kGroupSlots; n++) {
-    current->groupStart[n] = nullptr;
-    current->groupEnd[n] = nullptr;
-  }
+  std::memset(current->groupStart, 0, sizeof current->groupStart);
+  std::memset(current->groupEnd, 0, sizeof current->groupEnd);
 }
 
 bool inSet(const unsigned char* members, char c) {
@@ -288,8 +293,14 @@ bool matchHere(const unsigned char* node, const char* position) {
   }
 }
 
+// Every try starts and every failed try ends with all slots null: the
+// first try clears them, and a failed try that wrote one clears them again.
 int tryAt(const char* position) {
-  clearSlots();
+  if (!slotsCleared) {
+    clearSlots();
+    slotsCleared = true;
+  }
+  slotWritten = false;
   choices.clear();
   trail.clear();
   if (matchHere(program + 1, position)) {
@@ -297,7 +308,7 @@ int tryAt(const char* position) {
     current->groupEnd[0] = inputPos;
     return 1;
   }
-  clearSlots();
+  if (slotWritten) clearSlots();
   return 0;
 }
 
@@ -305,6 +316,7 @@ int search(const char* subject) {
   if (current->mustText != nullptr && std::strstr(subject, current->mustText) == nullptr) {
     return 0;
   }
+  slotsCleared = false;
   subjectStart = subject;
   if (current->anchored) return tryAt(subject);
   if (current->firstChar != '\0') {

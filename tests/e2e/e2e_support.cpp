@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,7 +34,7 @@ constexpr int kTimeoutSeconds = 240;
 /// Runs argv[0] with argv in folder, feeding stdinText and collecting both
 /// output streams until the program ends.
 RunResult spawn(const std::vector<std::string>& argv, const std::string& folder,
-                const std::string& stdinText) {
+                const std::string& stdinText, size_t memoryLimit = 0) {
   RunResult result;
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
@@ -47,6 +48,10 @@ RunResult spawn(const std::vector<std::string>& argv, const std::string& folder,
     dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (chdir(folder.c_str()) != 0) _exit(126);
+    if (memoryLimit != 0) {
+      rlimit limit{memoryLimit, memoryLimit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(125);
+    }
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
@@ -135,6 +140,10 @@ void E2ETest::TearDown() {
 
 RunResult E2ETest::run(const std::vector<std::string>& args, const std::string& stdinText) {
   return spawn(withRunner(programUnderTest(), args), folder_, stdinText);
+}
+
+RunResult E2ETest::runWithMemoryLimit(const std::vector<std::string>& args, size_t limitBytes) {
+  return spawn(withRunner(programUnderTest(), args), folder_, "", limitBytes);
 }
 
 RunResult E2ETest::runTool(const std::string& name, const std::vector<std::string>& args) {

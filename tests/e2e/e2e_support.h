@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ class E2ETest : public ::testing::Test {
   /// Runs the program under test in the test's folder with args; stdin
   /// holds stdinText and then ends.
   RunResult run(const std::vector<std::string>& args, const std::string& stdinText = "");
+  /// run() with the program's address space limited to limitBytes (native
+  /// targets only).
+  RunResult runWithMemoryLimit(const std::vector<std::string>& args, size_t limitBytes);
   /// Runs a helper program of tools/ (by name, without suffix) likewise.
   RunResult runTool(const std::string& name, const std::vector<std::string>& args);
 

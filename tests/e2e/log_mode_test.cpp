@@ -211,4 +211,21 @@ TEST_F(LogModeTest, AHundredMegabyteLineIsReadWhole) {
             textMode("Processing huge.log...\nE9: first\n").size());
 }
 
+TEST_F(LogModeTest, ALineBeyondTheMemoryEndsTheRunWithAMessage) {
+  SKIP_ON_WINDOWS("Wine offers no limit on a Windows program's memory");
+#ifdef TARNWICK_E2E_SANITIZED
+  GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+#endif
+  writeFile("huge.log", std::string(kSuccess) + std::string(200 << 20, 'm'));
+  RunResult result = runWithMemoryLimit({"-log", "huge.log"}, size_t{96} << 20);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out.rfind("Processing huge.log...\nERROR: Not enough memory for a line of ", 0),
+            0u)
+      << result.out;
+  const std::string end = " bytes in \"huge.log\"\n";
+  ASSERT_GT(result.out.size(), end.size());
+  EXPECT_EQ(result.out.substr(result.out.size() - end.size()), end) << result.out;
+  EXPECT_EQ(result.err, "");
+}
+
 }  // namespace

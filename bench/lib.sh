@@ -1,0 +1,22 @@
+# Shared by the benchmark scripts: an optimised build, the synthetic log and
+# wall-clock timing. Source it from the top of the tree.
+#   prepare_bench <megabytes>   sets $log and builds build-bench/tarnwick
+#   seconds <command...>        prints the wall time of the command, stdout discarded
+#   ratio <a> <b>               prints a / b
+prepare_bench() {
+  cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF >/dev/null
+  cmake --build build-bench -j "$(nproc)" --target tarnwick >/dev/null
+  log=build-bench/bench-$1.log
+  [ -f "$log" ] || bench/make_log "$log" "$1"
+  cat "$log" >/dev/null  # warm the page cache
+}
+
+seconds() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null || true
+  end=$(date +%s.%N)
+  mawk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
+}
+
+ratio() { mawk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
