@@ -104,6 +104,8 @@ void onStdoutLine(const char* piece, size_t length) {
   if (rule != nullptr && rule->matches(piece)) {
     std::string path = rule->capturedName();
     processLogFile(path.c_str());
+    // The lines it printed may be all there is for a long while.
+    std::fflush(stdout);
   }
 }
 
