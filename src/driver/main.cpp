@@ -1,10 +1,10 @@
 // The entry: walks the options, prepares and checks the rules, runs the
 // chosen mode and judges the run by its totals.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
@@ -129,12 +129,10 @@ int main(int argc, char** argv) {
   if (options.execRequested) {
     int wordCount = argc - options.commandStart - 1;
     char** words = argv + options.commandStart + 1;
-    std::vector<char*> sanitized;
-    if (options.sanitizeRequested) {
-      sanitized = sanitizeArguments(wordCount, words);
-      words = sanitized.data();
-    }
+    char** sanitized = nullptr;
+    if (options.sanitizeRequested) words = sanitized = sanitizeArguments(wordCount, words);
     result = execMode(wordCount, words);
+    std::free(sanitized);
   } else if (options.logRequested) {
     processLogFile(options.logFileName);
   } else {

@@ -1,13 +1,130 @@
 #include "runner/exec_mode.h"
 
-#include "driver/fatal.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
-int execMode(int wordCount, char** words) {
-  (void)wordCount;
-  (void)words;
-  exitWithError("ERROR: -exec is not built yet\n");
+#include "analysis/log_reader.h"
+#include "driver/fatal.h"
+#include "platform/process.h"
+#include "rules/rule_set.h"
+
+namespace {
+
+void* allocate(size_t size) {
+  void* memory = std::malloc(size);
+  if (memory == nullptr) exitWithError("ERROR: Out of memory\n");
+  return memory;
 }
 
-std::vector<char*> sanitizeArguments(int wordCount, char** words) {
-  return std::vector<char*>(words, words + wordCount);
+/// The word after the last -o or -oa that has one, or null.
+const char* findLogPath(int wordCount, char** words) {
+  const char* logPath = nullptr;
+  for (int i = 0; i < wordCount; ++i) {
+    if (std::strcmp(words[i], "-o") != 0 && std::strcmp(words[i], "-oa") != 0) continue;
+    if (i + 1 < wordCount) {
+      logPath = words[++i];
+    } else {
+      std::printf("WARNING: found -o/-oa switch, but no logfile give\n");
+    }
+  }
+  return logPath;
+}
+
+size_t trailingBackslashes(const char* word, size_t length) {
+  size_t count = 0;
+  while (count < length && word[length - 1 - count] == '\\') ++count;
+  return count;
+}
+
+/// Echoes every byte of the piece, NULs included, and shows it at once even
+/// when the stream is a pipe or a file.
+void echo(std::FILE* stream, const char* prefix, const char* piece, size_t length) {
+  if (debugEnabled) std::fputs(prefix, stream);
+  std::fwrite(piece, 1, length, stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
+char* buildCommandLine(int wordCount, char** words) {
+  size_t size = 1;
+  for (int i = 0; i < wordCount; ++i) {
+    size_t length = std::strlen(words[i]);
+    size += length + 3 + trailingBackslashes(words[i], length);
+  }
+  char* commandLine = static_cast<char*>(allocate(size));
+  char* out = commandLine;
+  for (int i = 0; i < wordCount; ++i) {
+    const char* word = words[i];
+    size_t length = std::strlen(word);
+    if (i > 0) *out++ = ' ';
+    if (std::strchr(word, '"') != nullptr) {
+      std::memcpy(out, word, length);
+      out += length;
+      continue;
+    }
+    // Backslashes right before the closing quote would escape it.
+    size_t backslashes = trailingBackslashes(word, length);
+    *out++ = '"';
+    std::memcpy(out, word, length);
+    out += length;
+    std::memset(out, '\\', backslashes);
+    out += backslashes;
+    *out++ = '"';
+  }
+  *out = '\0';
+  return commandLine;
+}
+
+char** sanitizeArguments(int wordCount, char** words) {
+  // The array and the copies behind it share one block, released by one free.
+  size_t count = static_cast<size_t>(wordCount);
+  size_t size = sizeof(char*) * (count + 1);
+  for (size_t i = 0; i < count; ++i) size += std::strlen(words[i]) + 1;
+  char** sanitized = static_cast<char**>(allocate(size));
+  char* out = reinterpret_cast<char*>(sanitized + count + 1);
+  for (size_t i = 0; i < count; ++i) {
+    sanitized[i] = out;
+    for (const char* p = words[i]; *p != '\0'; ++p) {
+      *out++ = *p;
+      if (p[0] == '\\' && p[1] == '\\') ++p;
+    }
+    *out++ = '\0';
+  }
+  sanitized[count] = nullptr;
+  return sanitized;
+}
+
+void onStdoutLine(const char* piece, size_t length) {
+  echo(stdout, "stdout: ", piece, length);
+  const RegularExpression* rule = ruleSet.serverLogRule.get();
+  if (rule != nullptr && rule->matches(piece)) {
+    std::string path = rule->capturedName();
+    processLogFile(path.c_str());
+    // The lines it printed may be all there is for a long while.
+    std::fflush(stdout);
+  }
+}
+
+void onStderrLine(const char* piece, size_t length) { echo(stderr, "stderr: ", piece, length); }
+
+int execMode(int wordCount, char** words) {
+  if (wordCount < 1) exitWithUsage("-exec requires a command to run");
+  const char* logPath = findLogPath(wordCount, words);
+  char* commandLine = buildCommandLine(wordCount, words);
+  if (debugEnabled) std::printf("cmd = [%s]\n", commandLine);
+  // Shown before the tool starts, not when the buffer happens to fill.
+  std::fflush(stdout);
+
+  uint32_t exitCode = 0;
+  if (Execute(commandLine, &exitCode, onStdoutLine, onStderrLine) != 0) {
+    exitWithError("ERROR: Failed to start '%s'\n", commandLine);
+  }
+  if (exitCode != 0) std::printf("exit code %d ignored\n", static_cast<int32_t>(exitCode));
+  if (logPath != nullptr) processLogFile(logPath);
+  std::free(commandLine);
+  return 0;
 }

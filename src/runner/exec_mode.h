@@ -1,14 +1,35 @@
+// Exec mode: runs the watched tool, echoes what it writes, and analyses the
+// server logs it names while it runs and its -o/-oa log after it ended.
 #ifndef TARNWICK_RUNNER_EXEC_MODE_H
 #define TARNWICK_RUNNER_EXEC_MODE_H
 
-#include <vector>
+#include <cstddef>
 
 /// Runs the tool named by words[0] with the other words as its arguments,
 /// echoing its output and analysing the logs it names; returns 0. Ends the
-/// run when there is no word or the tool does not start. Main thread.
+/// run through the usage text when wordCount is 0, and with "ERROR: Failed
+/// to start" when the tool does not start. Main thread.
 int execMode(int wordCount, char** words);
 
-/// Copies of words in which each pair of backslashes became one.
-std::vector<char*> sanitizeArguments(int wordCount, char** words);
+/// A new array of wordCount new strings and a NULL entry: copies of words in
+/// which each pair of backslashes became one. words stay untouched. The
+/// array and its strings are one malloc'd block, the caller's to free.
+char** sanitizeArguments(int wordCount, char** words);
+
+/// The tool's command line (a new malloc'd string, the caller's): the words
+/// separated by single blanks, each word without a double quote enclosed in
+/// double quotes (its trailing backslashes doubled, so that they stay
+/// backslashes), a word with one taken as it is.
+char* buildCommandLine(int wordCount, char** words);
+
+/// Echoes a stdout piece on stdout, every byte of it ("stdout: " first under
+/// -debug), with a line end, flushed at once; when the server-log rule
+/// matches the piece (as text up to its first NUL), analyses the file named
+/// by its group 1 there and then. Stdout reader thread.
+void onStdoutLine(const char* piece, size_t length);
+
+/// Echoes a stderr piece on stderr, every byte of it ("stderr: " first under
+/// -debug), with a line end, flushed at once. Stderr reader thread.
+void onStderrLine(const char* piece, size_t length);
 
 #endif

@@ -1,0 +1,26 @@
+// Running the watched tool as a child process with its three standard
+// streams on pipes, reading its stdout and stderr on two threads of their own.
+#ifndef TARNWICK_PLATFORM_PROCESS_H
+#define TARNWICK_PLATFORM_PROCESS_H
+
+#include <cstddef>
+#include <cstdint>
+
+/// Receives one piece of the tool's output on the reader thread of its
+/// stream: length bytes at piece (NULs among them kept), followed by a NUL.
+/// The bytes are borrowed for the call only. Calls of one stream come one at
+/// a time in stream order; the next read waits until the handler returns.
+using LineHandler = void (*)(const char* piece, size_t length);
+
+/// Runs commandLine (the whole command, its first word naming the program;
+/// the caller keeps it) with stdin at end of input and stdout and stderr read
+/// to their end by two threads calling onStdout and onStderr. Returns once the
+/// child has ended and every holder of its output pipes (descendants too)
+/// has closed them. exitCode gets the child's exit status (on POSIX 128 + N
+/// for a child killed by signal N).
+/// Returns 0 when the child ran, -1 when a pipe could not be made, or the
+/// system error code when the child did not start. Each error is printed on
+/// stdout as "ERROR: <message>\n". Main thread only; not re-entrant.
+int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, LineHandler onStderr);
+
+#endif

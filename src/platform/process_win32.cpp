@@ -1,0 +1,141 @@
+// The watched tool on Windows: three inheritable pipes, of which the
+// parent's ends are swapped for non-inheritable duplicates so that the child
+// (and whatever it starts) holds only its own ends; each handle is closed as
+// soon as no side needs it any more.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/process.h"
+#include "runner/pipe_reader.h"
+
+namespace {
+
+/// What one reader thread is given; lives in Execute's frame.
+struct ReaderContext {
+  HANDLE pipe;
+  LineHandler handler;
+};
+
+/// "ERROR: ", the message, "\n", as three writes on stdout.
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+void reportError(const char* format, ...) {
+  std::printf("ERROR: ");
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+DWORD WINAPI readerThread(LPVOID parameter) {
+  const ReaderContext* context = static_cast<const ReaderContext*>(parameter);
+  HANDLE pipe = context->pipe;
+  readPipeLines(
+      [pipe](char* into, size_t room) -> std::ptrdiff_t {
+        DWORD got = 0;
+        if (!ReadFile(pipe, into, static_cast<DWORD>(room), &got, nullptr)) return -1;
+        return static_cast<std::ptrdiff_t>(got);
+      },
+      context->handler);
+  return 0;
+}
+
+/// Makes a pipe and swaps the end kept by the parent (the write end when
+/// parentWrites, else the read end) for a non-inheritable duplicate.
+bool makePipe(HANDLE* childEnd, HANDLE* parentEnd, bool parentWrites, const char* pipeError,
+              const char* duplicateError) {
+  SECURITY_ATTRIBUTES attributes = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) {
+    reportError("%s", pipeError);
+    return false;
+  }
+  HANDLE made = parentWrites ? writeEnd : readEnd;
+  *childEnd = parentWrites ? readEnd : writeEnd;
+  HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, made, self, parentEnd, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    reportError("%s", duplicateError);
+    return false;
+  }
+  CloseHandle(made);
+  return true;
+}
+
+/// Starts a reader thread; one that cannot start gets its pipe closed, so
+/// that the child's writes fail instead of filling the pipe for ever.
+HANDLE startReader(ReaderContext* context, const char* name) {
+  HANDLE thread = CreateThread(nullptr, 0, readerThread, context, 0, nullptr);
+  DWORD error = GetLastError();
+  if (thread == nullptr) {
+    reportError("Execute - Error creating %s, ThreadError=%ld", name, static_cast<long>(error));
+    CloseHandle(context->pipe);
+    context->pipe = nullptr;
+  }
+  return thread;
+}
+
+}  // namespace
+
+int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, LineHandler onStderr) {
+  HANDLE stdinRead = nullptr, stdinWrite = nullptr;
+  HANDLE stdoutRead = nullptr, stdoutWrite = nullptr;
+  HANDLE stderrRead = nullptr, stderrWrite = nullptr;
+  if (!makePipe(&stdinRead, &stdinWrite, true, "Execute - Couldn't create StdIn pipe",
+                "Execute - Can't duplicate StdIn write handle!") ||
+      !makePipe(&stdoutWrite, &stdoutRead, false, "Execute - Couldn't create StdOut pipe",
+                "Execute - Can't duplicate StdOut read handle!") ||
+      !makePipe(&stderrWrite, &stderrRead, false, "Execute - Couldn't create StdErr pipe",
+                "Execute - Can't duplicate StdErr read handle!")) {
+    return -1;
+  }
+
+  STARTUPINFOA startup;
+  GetStartupInfoA(&startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = stdinRead;
+  startup.hStdOutput = stdoutWrite;
+  startup.hStdError = stderrWrite;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &process)) {
+    DWORD error = GetLastError();
+    reportError("Execute - Couldn't create process, %s", commandLine);
+    return static_cast<int32_t>(error);
+  }
+
+  // From here the child and its descendants hold the only write ends, and
+  // the child's stdin is at end of input.
+  CloseHandle(process.hThread);
+  CloseHandle(stdoutWrite);
+  CloseHandle(stderrWrite);
+  CloseHandle(stdinRead);
+  CloseHandle(stdinWrite);
+
+  ReaderContext outContext = {stdoutRead, onStdout};
+  ReaderContext errContext = {stderrRead, onStderr};
+  HANDLE outThread = startReader(&outContext, "OutThread");
+  HANDLE errThread = startReader(&errContext, "ErrThread");
+
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  if (GetExitCodeProcess(process.hProcess, &code)) {
+    *exitCode = code;
+  } else {
+    reportError("GetExitCodeProcess fails\n");
+  }
+
+  if (outThread != nullptr) WaitForSingleObject(outThread, INFINITE);
+  if (errThread != nullptr) WaitForSingleObject(errThread, INFINITE);
+  if (outContext.pipe != nullptr) CloseHandle(outContext.pipe);
+  if (errContext.pipe != nullptr) CloseHandle(errContext.pipe);
+  if (outThread != nullptr) CloseHandle(outThread);
+  if (errThread != nullptr) CloseHandle(errThread);
+  CloseHandle(process.hProcess);
+  return 0;
+}

@@ -1,0 +1,359 @@
+// Exec mode end to end: the watched tool (tools/watched_tool) is run, its
+// output echoed live, its logs analysed, its exit code reported.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace {
+
+const char kNothing[] = "ERROR: Nothing was processed\n";
+
+std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
+  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
+         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
+         "\nunmatched: " + std::to_string(unmatched) + "\n";
+}
+
+const std::string kNoTotals = summary(0, 0, 0, 0, 0) + kNothing;
+
+class ExecTest : public E2ETest {
+ protected:
+  static std::string tool() { return toolPath("watched_tool"); }
+
+  /// tarnwick [options] -exec watched_tool words...
+  RunResult runExec(const std::vector<std::string>& options, const std::vector<std::string>& words,
+                    const std::string& stdinText = "") {
+    std::vector<std::string> args = options;
+    args.push_back("-exec");
+    args.push_back(tool());
+    args.insert(args.end(), words.begin(), words.end());
+    return run(args, stdinText);
+  }
+
+  /// The command line tarnwick builds for words without quotes.
+  static std::string quoted(const std::vector<std::string>& words) {
+    std::string line = "\"" + tool() + "\"";
+    for (const std::string& word : words) line += " \"" + word + "\"";
+    return line;
+  }
+
+  /// The program under test as the target names it.
+  static std::string programPath() {
+    const char* set = std::getenv("TARNWICK_E2E_BINARY");
+    std::string host = set != nullptr && *set != '\0' ? set : TARNWICK_E2E_BINARY;
+    return windowsTarget() ? "Z:" + targetRelative(host) : host;
+  }
+};
+
+TEST_F(ExecTest, TheCommandStartsAfterExec) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const Row rows[] = {
+      {{"-exec"}, usageText("Insufficient arguments")},
+      {{"-debug", "-exec"}, usageText("-exec requires a command to run")},
+      {{"-sanitize", "-exec"}, usageText("-exec requires a command to run")},
+      {{"-log", "a.log", "-exec"}, usageText("-exec requires a command to run")},
+      {{"-exec", "-exec"},
+       "ERROR: Execute - Couldn't create process, \"-exec\"\n"
+       "ERROR: Failed to start '\"-exec\"'\n"},
+  };
+  for (const Row& row : rows) {
+    RunResult result = run(row.args);
+    EXPECT_EQ(result.status, 1) << row.args.back();
+    EXPECT_EQ(result.out, textMode(row.out)) << row.args.back();
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST_F(ExecTest, WordsAfterExecAreTheTools) {
+  RunResult result = runExec({}, {"argv", "-debug", "-nopurge", "-log", "a.log", "-Dx"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            textMode("[argv]\n[-debug]\n[-nopurge]\n[-log]\n[a.log]\n[-Dx]\n" + kNoTotals));
+
+  // -log before -exec has no effect: a.log does not exist and is never read.
+  result = runExec({"-log", "a.log"}, {"logline:I00020110: built", "-o", "out.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing out.log...\n" + summary(1, 0, 0, 0, 0)));
+
+  // Scan mode wins: the tool is not run.
+  writeFile("x.log", "E1: broken\n");
+  result = run({"-scan", "x.log", "-exec", tool(), "out:never"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Scanning x.log...\nE1\t1\n"));
+}
+
+TEST_F(ExecTest, EchoesBothStreams) {
+  std::string lines;
+  for (int n = 1; n <= 5000; ++n) lines += "line " + std::to_string(n) + "\n";
+  struct Row {
+    const char* name;
+    std::vector<std::string> options;
+    std::vector<std::string> words;
+    std::string out;  // before the totals
+    std::string err;
+  };
+  const Row rows[] = {
+      {"both streams",
+       {},
+       {"out:one", "err:two", "out:three", "err:four"},
+       "one\nthree\n",
+       "two\nfour\n"},
+      {"debug prefixes",
+       {"-debug"},
+       {"out:one", "err:two"},
+       "cmd = [" + quoted({"out:one", "err:two"}) + "]\nstdout: one\n",
+       "stderr: two\n"},
+      {"empty lines", {}, {"out:", "err:", "out:"}, "\n\n", "\n"},
+      {"no line end at the end", {}, {"eol:none", "out:tail", "err:rest"}, "tail\n", "rest\n"},
+      {"CR LF", {}, {"eol:crlf", "out:a", "err:b"}, "a\n", "b\n"},
+      {"inner CR LF stays in one piece",
+       {},
+       {"eol:none", "out:a\\r\\nb\\r\\n", "err:c\\r\\nd\\r\\n"},
+       "a\r\nb\n",
+       "c\r\nd\n"},
+      {"NUL bytes",
+       {},
+       {"out:a\\0b", "err:\\0c"},
+       std::string("a\0b\n", 4),
+       std::string("\0c\n", 3)},
+      {"five thousand lines", {}, {"count:5000"}, lines, ""},
+  };
+  for (const Row& row : rows) {
+    RunResult result = runExec(row.options, row.words);
+    EXPECT_EQ(result.status, 1) << row.name;
+    EXPECT_EQ(result.out, textMode(row.out + kNoTotals)) << row.name;
+    EXPECT_EQ(result.err, textMode(row.err)) << row.name;
+  }
+}
+
+TEST_F(ExecTest, ALineLongerThanTheBufferComesInPieces) {
+  RunResult result = runExec({}, {"long:5000"});
+  std::string echo = result.out.substr(0, result.out.find("success:"));
+  std::vector<std::string> pieces;
+  std::string piece;
+  for (char c : echo) {
+    if (c == '\n') {
+      pieces.push_back(piece);
+      piece.clear();
+    } else if (c != '\r') {
+      piece += c;
+    }
+  }
+  ASSERT_GE(pieces.size(), 5u) << echo;
+  size_t total = 0;
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    EXPECT_EQ(pieces[i], std::string(pieces[i].size(), 'x'));
+    EXPECT_LE(pieces[i].size(), 1024u);
+    if (i + 1 < pieces.size()) {
+      EXPECT_GT(pieces[i].size(), 896u);
+    }
+    total += pieces[i].size();
+  }
+  EXPECT_EQ(total, 5000u);
+}
+
+TEST_F(ExecTest, TheToolGetsEachWordAsItWas) {
+  const std::vector<std::string> words = {"with space",  "",          "tab\there",
+                                          "back\\slash", "C:\\dir\\", "two\\\\"};
+  std::vector<std::string> args = {"argv"};
+  std::string seen = "[argv]\n";
+  for (const std::string& word : words) {
+    args.push_back(word);
+    seen += "[" + word + "]\n";
+  }
+  // A word with a double quote goes as it is, so its quoting is the tool's.
+  args.push_back("say \"hi there\"");
+  seen += "[say]\n[hi there]\n";
+  args.push_back("a\\\"b");
+  seen += "[a\"b]\n";
+  args.push_back("-o");
+  seen += "[-o]\n";
+  RunResult result = runExec({}, args);
+  EXPECT_EQ(result.out,
+            textMode("WARNING: found -o/-oa switch, but no logfile give\n" + seen + kNoTotals));
+
+  result = runExec({"-sanitize"}, {"argv", "a\\b", "a\\\\b", "a\\\\\\b", "a\\\\\\\\b", "end\\\\"});
+  EXPECT_EQ(result.out,
+            textMode("[argv]\n[a\\b]\n[a\\b]\n[a\\\\b]\n[a\\\\b]\n[end\\]\n" + kNoTotals));
+}
+
+TEST_F(ExecTest, TheLastLogSwitchNamesTheLogAnalysedAtTheEnd) {
+  const std::string warning = "WARNING: found -o/-oa switch, but no logfile give\n";
+  struct Row {
+    const char* name;
+    std::vector<std::string> words;
+    std::string out;
+    int status;
+  };
+  const Row rows[] = {
+      {"-o",
+       {"logline:I00020110: built", "logline:E3: broken", "-o", "out.log"},
+       "Processing out.log...\nE3: broken\n" + summary(1, 1, 0, 0, 0) + "1 failures detected\n",
+       0},
+      {"-o then -oa",
+       {"logline:I00020110: built", "-o", "a.log", "-oa", "b.log"},
+       "Processing b.log...\n" + summary(1, 0, 0, 0, 0),
+       0},
+      {"-o last", {"out:ran", "-o"}, warning + "ran\n" + kNoTotals, 1},
+      {"an earlier switch still counts",
+       {"logline:I00020110: built", "-oa", "x.log", "-o"},
+       warning + "Processing x.log...\n" + summary(1, 0, 0, 0, 0),
+       0},
+      {"the word after a switch is no switch",
+       {"logline:I00020110: built", "-o", "-oa"},
+       "Processing -oa...\n" + summary(1, 0, 0, 0, 0),
+       0},
+      {"a log the tool did not write",
+       {"-o", "none/out.log"},
+       "Processing none/out.log...\nFailed to open \"none/out.log\"\n",
+       1},
+  };
+  for (const Row& row : rows) {
+    RunResult result = runExec({}, row.words);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out, textMode(row.out)) << row.name;
+  }
+  EXPECT_EQ(readFile("a.log"), "I00020110: built\n");
+}
+
+TEST_F(ExecTest, ServerLogsAreAnalysedWhenNamed) {
+  writeFile("srv.log", "I00020110: built\nE5: broken\n");
+  const std::string named = "See server log file srv.log for details";
+  const std::string analysed = "Processing srv.log...\nE5: broken\n";
+  const std::string totals = summary(1, 1, 0, 0, 0) + "1 failures detected\n";
+  struct Row {
+    const char* name;
+    std::vector<std::string> words;
+    std::string out;
+    std::string err;
+    int status;
+  };
+  const Row rows[] = {
+      {"named on stdout",
+       {"out:first", "serverlog:srv.log"},
+       "first\n" + named + "\n" + analysed + totals,
+       "",
+       0},
+      {"named on stderr", {"err:" + named}, kNoTotals, named + "\n", 1},
+      {"text behind a NUL is not matched",
+       {"out:junk\\0" + named},
+       "junk" + std::string(1, '\0') + named + "\n" + kNoTotals,
+       "",
+       1},
+      {"text before a NUL is",
+       {"out:" + named + "\\0junk"},
+       named + std::string(1, '\0') + "junk\n" + analysed + totals,
+       "",
+       0},
+      {"a missing server log ends the run",
+       {"serverlog:missing.log"},
+       "See server log file missing.log for details\nProcessing missing.log...\n"
+       "Failed to open \"missing.log\"\n",
+       "",
+       1},
+  };
+  for (const Row& row : rows) {
+    RunResult result = runExec({}, row.words);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out, textMode(row.out)) << row.name;
+    EXPECT_EQ(result.err, textMode(row.err)) << row.name;
+  }
+}
+
+TEST_F(ExecTest, AServerLogIsReadBeforeTheToolGoesOn) {
+  // The tool serves the log through a named pipe and waits until it has been
+  // read, so what it prints next comes after the analysis; named twice, the
+  // log is analysed twice, and the -o log comes last.
+  std::string pipe =
+      windowsTarget() ? "\\\\.\\pipe\\" + folder_.substr(folder_.rfind('/') + 1) : "served.log";
+  const std::string named =
+      "See server log file " + pipe + " for details\nProcessing " + pipe + "...\n";
+  RunResult result =
+      runExec({}, {"logline:I00020110: built", "serve:" + pipe, "out:between", "logline:E6: broken",
+                   "serve:" + pipe, "out:after", "-o", "out.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode(named + "between\n" + named + "E6: broken\nafter\n" +
+                                 "Processing out.log...\nE6: broken\n" + summary(3, 2, 0, 0, 0) +
+                                 "2 failures detected\n"));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ExecTest, TheExitCodeIsReportedAndIgnored) {
+  struct Row {
+    const char* name;
+    std::string ending;
+    std::string reported;
+  };
+  const Row rows[] = {
+      {"zero", "exit:0", ""},
+      {"three", "exit:3", "exit code 3 ignored\n"},
+      // Windows keeps all 32 bits; POSIX keeps the low 8.
+      {"negative", "exit:-2",
+       windowsTarget() ? "exit code -2 ignored\n" : "exit code 254 ignored\n"},
+      // POSIX reports 128 + the signal; Windows' runtime exits with 3.
+      {"killed", "raise:term",
+       windowsTarget() ? "exit code 3 ignored\n" : "exit code 143 ignored\n"},
+  };
+  for (const Row& row : rows) {
+    RunResult result =
+        runExec({}, {"out:working", "logline:I00020110: built", "-o", "out.log", row.ending});
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out, textMode("working\n" + row.reported + "Processing out.log...\n" +
+                                   summary(1, 0, 0, 0, 0)))
+        << row.name;
+  }
+}
+
+TEST_F(ExecTest, AToolThatDoesNotStartEndsTheRun) {
+  writeFile("plain.txt", "not a program\n");
+  struct Row {
+    std::vector<std::string> args;
+    std::string commandLine;
+    bool debug;
+  };
+  const Row rows[] = {
+      {{"-exec", "no-such-tool-here", "a b"}, "\"no-such-tool-here\" \"a b\"", false},
+      {{"-debug", "-exec", "no-such-tool-here"}, "\"no-such-tool-here\"", true},
+      {{"-exec", targetPath("plain.txt")}, "\"" + targetPath("plain.txt") + "\"", false},
+      {{"-exec", targetPath("")}, "\"" + targetPath("") + "\"", false},
+      {{"-exec", ""}, "\"\"", false},
+  };
+  for (const Row& row : rows) {
+    RunResult result = run(row.args);
+    EXPECT_EQ(result.status, 1) << row.commandLine;
+    EXPECT_EQ(result.out,
+              textMode((row.debug ? "cmd = [" + row.commandLine + "]\n" : std::string()) +
+                       "ERROR: Execute - Couldn't create process, " + row.commandLine +
+                       "\nERROR: Failed to start '" + row.commandLine + "'\n"))
+        << row.commandLine;
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST_F(ExecTest, TheToolsInputIsAtItsEnd) {
+  RunResult result = runExec({}, {"stdin"}, "meant for tarnwick, not for the tool\n");
+  EXPECT_EQ(result.out, textMode("stdin: 0 bytes\n" + kNoTotals));
+}
+
+TEST_F(ExecTest, ADescendantHoldingTheOutputKeepsTheRunGoing) {
+  RunResult result = runExec({}, {"out:parent", "spawn:300:late", "exit:4"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("parent\nlate\nexit code 4 ignored\n" + kNoTotals));
+}
+
+TEST_F(ExecTest, TheEchoIsWrittenAtOnceEvenIntoAFile) {
+  // tarnwick writes into echo.txt; the tool goes on only once what it wrote
+  // has arrived there (after a minute it says that it has not).
+  RunResult result = runTool(
+      "watched_tool", {"launch", "echo.txt", programPath(), "-exec", tool(), "out:first",
+                       "await:echo.txt:first", "err:second", "await:echo.txt:second", "out:third"});
+  EXPECT_EQ(result.out, "status 1\n");
+  EXPECT_EQ(readFile("echo.txt"), textMode("first\nsecond\nthird\n" + kNoTotals));
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// Plays the tool that tarnwick -exec watches. Its words are acted on in
+// order; words it does not know are only arguments (see "argv").
+//   out:TEXT, err:TEXT   write TEXT and the line end on stdout / stderr, flushed;
+//                        in TEXT, \n \r \t \0 and \\ stand for their bytes
+//   eol:lf|crlf|none     the line end of later lines (lf at first)
+//   count:N              "line 1" to "line N" on stdout in one buffered run
+//   long:N               N bytes 'x' on stdout without a line end
+//   argv                 each argument after the program name as "[word]"
+//   stdin                reads stdin to its end and prints "stdin: N bytes"
+//   sleep:MS             waits MS milliseconds
+//   logline:TEXT         adds a line to the log written by -o / -oa / serve:
+//   -o FILE, -oa FILE    at the end, writes (-oa: appends) the log lines to FILE
+//   serverlog:PATH       prints "See server log file PATH for details"
+//   serve:PATH           the same, with PATH a named pipe (FIFO) made first that
+//                        serves the log lines so far to its first reader: the
+//                        tool goes on only once the file has been read
+//   await:PATH:TEXT      waits until file PATH holds TEXT
+//   spawn:MS:TEXT        starts a copy of itself that keeps stdout and stderr,
+//                        sleeps MS milliseconds, prints TEXT, and outlives it
+//   exit:N               ends with exit code N (after the logs are written)
+//   raise:term           ends by raising SIGTERM
+//   launch FILE PROG ARGS...  (as the only mode) runs PROG with stdout and stderr
+//                        into FILE, waits, and prints "status N"
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "watched_tool/platform.h"
+
+namespace {
+
+constexpr int kPatienceMs = 60000;
+
+bool startsWith(const std::string& word, const char* prefix, std::string* rest) {
+  size_t length = std::strlen(prefix);
+  if (word.compare(0, length, prefix) != 0) return false;
+  *rest = word.substr(length);
+  return true;
+}
+
+std::string unescape(const std::string& text) {
+  std::string bytes;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    const char* known = "nrt0\\";
+    const char* meant = "\n\r\t\0\\";
+    const char* found = next != '\0' ? std::strchr(known, next) : nullptr;
+    if (text[i] == '\\' && found != nullptr) {
+      bytes += meant[found - known];
+      ++i;
+    } else {
+      bytes += text[i];
+    }
+  }
+  return bytes;
+}
+
+void put(std::FILE* stream, const std::string& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
+
+std::string readWhole(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+int launch(int argc, char** argv) {
+  if (argc < 4) return 2;
+  std::vector<std::string> args(argv + 4, argv + argc);
+  int status = startProgram(argv[3], args, argv[2], true);
+  std::printf("status %d\n", status);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  useBinaryStreams();
+  if (argc > 1 && std::strcmp(argv[1], "launch") == 0) return launch(argc, argv);
+
+  std::string eol = "\n";
+  std::string logText;
+  std::vector<std::pair<std::string, bool>> logFiles;  // path, append
+  int exitCode = 0;
+  bool raiseTerm = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string word = argv[i];
+    std::string rest;
+    if (startsWith(word, "out:", &rest)) {
+      put(stdout, unescape(rest) + eol);
+    } else if (startsWith(word, "err:", &rest)) {
+      put(stderr, unescape(rest) + eol);
+    } else if (startsWith(word, "eol:", &rest)) {
+      eol = rest == "crlf" ? "\r\n" : rest == "none" ? "" : "\n";
+    } else if (startsWith(word, "count:", &rest)) {
+      for (int n = 1; n <= std::atoi(rest.c_str()); ++n) std::printf("line %d%s", n, eol.c_str());
+      std::fflush(stdout);
+    } else if (startsWith(word, "long:", &rest)) {
+      put(stdout, std::string(std::strtoul(rest.c_str(), nullptr, 10), 'x'));
+    } else if (word == "argv") {
+      for (int n = 1; n < argc; ++n) put(stdout, "[" + std::string(argv[n]) + "]" + eol);
+    } else if (word == "stdin") {
+      size_t total = 0;
+      char buffer[4096];
+      while (size_t got = std::fread(buffer, 1, sizeof buffer, stdin)) total += got;
+      put(stdout, "stdin: " + std::to_string(total) + " bytes" + eol);
+    } else if (startsWith(word, "sleep:", &rest)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(rest.c_str())));
+    } else if (startsWith(word, "logline:", &rest)) {
+      logText += unescape(rest) + "\n";
+    } else if ((word == "-o" || word == "-oa") && i + 1 < argc) {
+      logFiles.emplace_back(argv[++i], word == "-oa");
+    } else if (startsWith(word, "serverlog:", &rest)) {
+      put(stdout, "See server log file " + rest + " for details" + eol);
+    } else if (startsWith(word, "serve:", &rest)) {
+      std::string line = "See server log file " + rest + " for details" + eol;
+      if (!serveOnce(
+              rest, logText, [&] { put(stdout, line); }, kPatienceMs)) {
+        put(stdout, "watched_tool: nobody read " + rest + eol);
+      }
+    } else if (startsWith(word, "await:", &rest)) {
+      size_t colon = rest.find(':');
+      std::string path = rest.substr(0, colon);
+      std::string text = colon == std::string::npos ? "" : unescape(rest.substr(colon + 1));
+      int waited = 0;
+      while (readWhole(path).find(text) == std::string::npos && waited < kPatienceMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        waited += 5;
+      }
+      if (waited >= kPatienceMs) put(stdout, "watched_tool: no '" + text + "' in " + path + eol);
+    } else if (startsWith(word, "spawn:", &rest)) {
+      size_t colon = rest.find(':');
+      std::vector<std::string> args = {"sleep:" + rest.substr(0, colon),
+                                       "out:" + rest.substr(colon + 1)};
+      if (startProgram(ownPath(argv[0]), args, "", false) != 0) {
+        put(stdout, "watched_tool: cannot start a copy" + eol);
+      }
+    } else if (startsWith(word, "exit:", &rest)) {
+      exitCode = std::atoi(rest.c_str());
+    } else if (word == "raise:term") {
+      raiseTerm = true;
+    }
+  }
+  for (const auto& [path, append] : logFiles) {
+    std::FILE* file = std::fopen(path.c_str(), append ? "ab" : "wb");
+    if (file == nullptr) continue;
+    std::fwrite(logText.data(), 1, logText.size(), file);
+    std::fclose(file);
+  }
+  std::fflush(stdout);
+  if (raiseTerm) std::raise(SIGTERM);
+  return exitCode;
+}
