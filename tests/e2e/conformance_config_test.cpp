@@ -222,11 +222,9 @@ TEST_F(ConformanceConfigTest, AttributeValuesKeepBlanksAndDecodeEntities) {
     std::string out;
     std::string listing = "";  // the listing file's path, for list rules
   };
-  const Row rows[] = {
+  std::vector<Row> rows = {
       {"a blank before dst", "  <copy dst=\" " + drop + "\">^C</copy>\n",
        "ERROR: destination folder ' " + drop + "' does not exist\n"},
-      {"a blank after dst", "  <copy dst=\"" + drop + " \">^C</copy>\n",
-       "ERROR: destination folder '" + drop + " ' does not exist\n"},
       {"an entity in dst", "  <copy dst=\"" + drop + "&amp;x\">^C</copy>\n",
        "ERROR: destination folder '" + drop + "&x' does not exist\n"},
       {"single quotes", "  <copy dst='" + drop + "\"q'>^C</copy>\n",
@@ -236,6 +234,12 @@ TEST_F(ConformanceConfigTest, AttributeValuesKeepBlanksAndDecodeEntities) {
       {"blanks in file", "  <list file=\"  two  blanks  \">^L</list>\n",
        "Adding new listfile \"  two  blanks  \" for \"^L\"\n", "  two  blanks  "},
   };
+  if (!windowsTarget()) {
+    // Windows drops trailing blanks from a path's last name, so there the
+    // folder is found.
+    rows.push_back({"a blank after dst", "  <copy dst=\"" + drop + " \">^C</copy>\n",
+                    "ERROR: destination folder '" + drop + " ' does not exist\n"});
+  }
   writeFile("build.log", "OK\n");
   for (const Row& row : rows) {
     writeRules(row.children);
