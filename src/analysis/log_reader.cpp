@@ -12,6 +12,7 @@
 
 #include "analysis/line_classifier.h"
 #include "driver/fatal.h"
+#include "platform/file_system.h"
 
 namespace {
 constexpr size_t kBlockSize = size_t{1} << 20;
@@ -91,9 +92,18 @@ char* LogReader::readLogLine() {
   }
 }
 
+std::FILE* openLogFile(const char* path) {
+  std::FILE* file = std::fopen(path, "r");
+  if (file != nullptr && isOpenFolder(file)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
 void processLogFile(const char* path) {
   std::printf("Processing %s...\n", path);
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = openLogFile(path);
   if (file == nullptr) exitWithError("Failed to open \"%s\"\n", path);
   {
     LogReader reader(file, path);

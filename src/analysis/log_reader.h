@@ -42,6 +42,11 @@ class LogReader {
   size_t lineLength_ = 0;
 };
 
+/// Opens path for reading in text mode, or returns null when it cannot be
+/// opened. A folder cannot: some C runtimes open one and fail every read,
+/// which would pass it off as an empty log. The caller closes the file.
+std::FILE* openLogFile(const char* path);
+
 /// Prints "Processing <path>...", classifies every line of the file in
 /// order, and closes it. A file that does not open ends the run with
 /// "Failed to open". Runs on one thread at a time (main or stdout reader).

@@ -2,6 +2,7 @@
 #ifndef TARNWICK_PLATFORM_FILE_SYSTEM_H
 #define TARNWICK_PLATFORM_FILE_SYSTEM_H
 
+#include <cstdio>
 #include <string>
 
 /// The platform's folder separator: '\\' on Windows, '/' elsewhere.
@@ -36,5 +37,9 @@ std::string systemErrorText(int code);
 
 /// Deletes the file at path; false when it could not be deleted.
 bool deleteFile(const char* path);
+
+/// True when file, opened for reading, is a folder: the POSIX runtime opens
+/// a folder and fails every read, where the Windows one refuses to open it.
+bool isOpenFolder(std::FILE* file);
 
 #endif

@@ -93,3 +93,8 @@ int lastSystemError() { return errno; }
 std::string systemErrorText(int code) { return std::string(std::strerror(code)) + "\n"; }
 
 bool deleteFile(const char* path) { return unlink(path) == 0; }
+
+bool isOpenFolder(std::FILE* file) {
+  struct stat status;
+  return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
+}

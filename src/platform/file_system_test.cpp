@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -142,6 +143,20 @@ TEST_F(FileSystemTest, DeleteRemovesFilesOnly) {
   fs::create_directory(folder_ / "folder");
   EXPECT_FALSE(deleteFile(path("folder").c_str()));
   EXPECT_TRUE(pathExists(path("folder").c_str()));
+}
+
+TEST_F(FileSystemTest, AnOpenFolderIsToldFromAnOpenFile) {
+  write("a.log", "line\n");
+  std::FILE* file = std::fopen(path("a.log").c_str(), "r");
+  ASSERT_NE(file, nullptr);
+  EXPECT_FALSE(isOpenFolder(file));
+  std::fclose(file);
+  // Windows refuses to open a folder at all; where it opens, it is told.
+  file = std::fopen(folder_.string().c_str(), "r");
+  if (file != nullptr) {
+    EXPECT_TRUE(isOpenFolder(file));
+    std::fclose(file);
+  }
 }
 
 }  // namespace

@@ -46,3 +46,9 @@ std::string systemErrorText(int code) {
 }
 
 bool deleteFile(const char* path) { return _unlink(path) == 0; }
+
+bool isOpenFolder(std::FILE* file) {
+  // The runtime refuses to open a folder; asked anyway, should one differ.
+  struct _stat64 status;
+  return _fstat64(_fileno(file), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
+}

@@ -13,7 +13,7 @@ void scanCodes(const char* path) {
   RegularExpression codePattern("^([EIW][0-9]+):");
   codePattern.compile();
   HashSet counts;
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = openLogFile(path);
   if (file == nullptr) exitWithError("Failed to open \"%s\"\n", path);
   {
     LogReader reader(file, path);
