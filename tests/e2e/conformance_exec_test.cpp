@@ -393,8 +393,9 @@ TEST_F(ConformanceExecTest, SanitizeRewritesEveryWordAndOnlyBeforeExec) {
     int status;
   };
   const Row rows[] = {
-      {"the tool's own name",
-       {"-sanitize", "-exec", "no\\\\such\\\\\\tool"},
+      {"the tool's own name, as the command line shows",
+       {"-debug", "-sanitize", "-exec", "no\\\\such\\\\\\tool"},
+       "cmd = [\"no\\such\\\\tool\"]\n"
        "ERROR: Execute - Couldn't create process, \"no\\such\\\\tool\"\n"
        "ERROR: Failed to start '\"no\\such\\\\tool\"'\n",
        1},
