@@ -106,7 +106,8 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, Lin
                       nullptr, &startup, &process)) {
     DWORD error = GetLastError();
     reportError("Execute - Couldn't create process, %s", commandLine);
-    return static_cast<int32_t>(error);
+    // A failure without a code must still read as a failed start.
+    return error != 0 ? static_cast<int32_t>(error) : -1;
   }
 
   // From here the child and its descendants hold the only write ends, and
