@@ -23,4 +23,12 @@ using LineHandler = void (*)(const char* piece, size_t length);
 /// stdout as "ERROR: <message>\n". Main thread only; not re-entrant.
 int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, LineHandler onStderr);
 
+/// Prints "ERROR: ", the printf-formatted message and "\n" on stdout, as
+/// three writes, and flushes. The runners' one way to report a failure.
+void reportExecuteError(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
 #endif

@@ -20,20 +20,6 @@
 
 namespace {
 
-/// "ERROR: ", the message, "\n", as three writes on stdout.
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 2)))
-#endif
-void reportError(const char* format, ...) {
-  std::printf("ERROR: ");
-  va_list args;
-  va_start(args, format);
-  std::vprintf(format, args);
-  va_end(args);
-  std::printf("\n");
-  std::fflush(stdout);
-}
-
 void closeIfOpen(int& fd) {
   if (fd >= 0) close(fd);
   fd = -1;
@@ -56,8 +42,8 @@ std::thread startReader(int& fd, LineHandler handler, const char* name) {
   try {
     return std::thread(readerThread, fd, handler);
   } catch (const std::system_error& error) {
-    reportError("Execute - Error creating %s, ThreadError=%ld", name,
-                static_cast<long>(error.code().value()));
+    reportExecuteError("Execute - Error creating %s, ThreadError=%ld", name,
+                       static_cast<long>(error.code().value()));
     closeIfOpen(fd);
     return std::thread();
   }
@@ -87,15 +73,15 @@ std::thread startReader(int& fd, LineHandler handler, const char* name) {
 int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, LineHandler onStderr) {
   int stdinPipe[2], stdoutPipe[2], stderrPipe[2], statusPipe[2];
   if (pipe2(stdinPipe, O_CLOEXEC) != 0) {
-    reportError("Execute - Couldn't create StdIn pipe");
+    reportExecuteError("Execute - Couldn't create StdIn pipe");
     return -1;
   }
   if (pipe2(stdoutPipe, O_CLOEXEC) != 0) {
-    reportError("Execute - Couldn't create StdOut pipe");
+    reportExecuteError("Execute - Couldn't create StdOut pipe");
     return -1;
   }
   if (pipe2(stderrPipe, O_CLOEXEC) != 0) {
-    reportError("Execute - Couldn't create StdErr pipe");
+    reportExecuteError("Execute - Couldn't create StdErr pipe");
     return -1;
   }
 
@@ -132,7 +118,7 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, Lin
     close(statusPipe[0]);
   }
   if (startError != 0) {
-    reportError("Execute - Couldn't create process, %s", commandLine);
+    reportExecuteError("Execute - Couldn't create process, %s", commandLine);
     for (int* ends : {stdinPipe, stdoutPipe, stderrPipe}) {
       close(ends[0]);
       close(ends[1]);
@@ -158,7 +144,7 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, Lin
     waited = waitpid(child, &status, 0);
   } while (waited < 0 && errno == EINTR);
   if (waited < 0) {
-    reportError("GetExitCodeProcess fails\n");
+    reportExecuteError("GetExitCodeProcess fails\n");
   } else if (WIFSIGNALED(status)) {
     *exitCode = 128 + static_cast<uint32_t>(WTERMSIG(status));
   } else {

@@ -18,20 +18,6 @@ struct ReaderContext {
   LineHandler handler;
 };
 
-/// "ERROR: ", the message, "\n", as three writes on stdout.
-#if defined(__GNUC__)
-__attribute__((format(printf, 1, 2)))
-#endif
-void reportError(const char* format, ...) {
-  std::printf("ERROR: ");
-  va_list args;
-  va_start(args, format);
-  std::vprintf(format, args);
-  va_end(args);
-  std::printf("\n");
-  std::fflush(stdout);
-}
-
 DWORD WINAPI readerThread(LPVOID parameter) {
   const ReaderContext* context = static_cast<const ReaderContext*>(parameter);
   HANDLE pipe = context->pipe;
@@ -53,14 +39,14 @@ bool makePipe(HANDLE* childEnd, HANDLE* parentEnd, bool parentWrites, const char
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) {
-    reportError("%s", pipeError);
+    reportExecuteError("%s", pipeError);
     return false;
   }
   HANDLE made = parentWrites ? writeEnd : readEnd;
   *childEnd = parentWrites ? readEnd : writeEnd;
   HANDLE self = GetCurrentProcess();
   if (!DuplicateHandle(self, made, self, parentEnd, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    reportError("%s", duplicateError);
+    reportExecuteError("%s", duplicateError);
     return false;
   }
   CloseHandle(made);
@@ -73,7 +59,8 @@ HANDLE startReader(ReaderContext* context, const char* name) {
   HANDLE thread = CreateThread(nullptr, 0, readerThread, context, 0, nullptr);
   DWORD error = GetLastError();
   if (thread == nullptr) {
-    reportError("Execute - Error creating %s, ThreadError=%ld", name, static_cast<long>(error));
+    reportExecuteError("Execute - Error creating %s, ThreadError=%ld", name,
+                       static_cast<long>(error));
     CloseHandle(context->pipe);
     context->pipe = nullptr;
   }
@@ -105,7 +92,7 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, Lin
   if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                       nullptr, &startup, &process)) {
     DWORD error = GetLastError();
-    reportError("Execute - Couldn't create process, %s", commandLine);
+    reportExecuteError("Execute - Couldn't create process, %s", commandLine);
     // A failure without a code must still read as a failed start.
     return error != 0 ? static_cast<int32_t>(error) : -1;
   }
@@ -128,7 +115,7 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, Lin
   if (GetExitCodeProcess(process.hProcess, &code)) {
     *exitCode = code;
   } else {
-    reportError("GetExitCodeProcess fails\n");
+    reportExecuteError("GetExitCodeProcess fails\n");
   }
 
   if (outThread != nullptr) WaitForSingleObject(outThread, INFINITE);

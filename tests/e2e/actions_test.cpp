@@ -12,12 +12,6 @@
 
 namespace {
 
-std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
-  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
-         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
-         "\nunmatched: " + std::to_string(unmatched) + "\n";
-}
-
 std::string summaryWithCopies(int success, int ignore, int unmatched, int copied, int failed) {
   return summary(success, 0, ignore, 0, unmatched) + "copied:    " + std::to_string(copied) +
          "\ncopy fail: " + std::to_string(failed) + "\n";

@@ -15,23 +15,6 @@ namespace {
 
 using ConfigurationTest = E2ETest;
 
-std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
-  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
-         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
-         "\nunmatched: " + std::to_string(unmatched) + "\n";
-}
-
-std::string copySummary(int success, int failure, int ignore, int summaryCount, int unmatched,
-                        int copied, int copyFailed) {
-  return summary(success, failure, ignore, summaryCount, unmatched) +
-         "copied:    " + std::to_string(copied) + "\ncopy fail: " + std::to_string(copyFailed) +
-         "\n";
-}
-
-std::string inRoot(const std::string& children) {
-  return "<?xml version=\"1.0\"?>\n<tarnwick>\n" + children + "</tarnwick>\n";
-}
-
 TEST_F(ConfigurationTest, AFileThatDoesNotParseEndsTheRun) {
   struct Row {
     const char* name;

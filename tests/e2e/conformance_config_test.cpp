@@ -15,12 +15,6 @@
 
 namespace {
 
-std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
-  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
-         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
-         "\nunmatched: " + std::to_string(unmatched) + "\n";
-}
-
 std::string copySummary(int success, int failure, int unmatched, int copied, int copyFailed) {
   return summary(success, failure, 0, 0, unmatched) + "copied:    " + std::to_string(copied) +
          "\ncopy fail: " + std::to_string(copyFailed) + "\n";

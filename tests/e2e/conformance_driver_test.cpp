@@ -11,30 +11,10 @@
 
 namespace {
 
-std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
-  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
-         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
-         "\nunmatched: " + std::to_string(unmatched) + "\n";
-}
-
-std::string copySummary(int success, int failure, int ignore, int summaryCount, int unmatched,
-                        int copied, int copyFailed) {
-  return summary(success, failure, ignore, summaryCount, unmatched) +
-         "copied:    " + std::to_string(copied) + "\ncopy fail: " + std::to_string(copyFailed) +
-         "\n";
-}
-
-std::string inRoot(const std::string& children) {
-  return "<?xml version=\"1.0\"?>\n<tarnwick>\n" + children + "</tarnwick>\n";
-}
-
-const char kNothing[] = "ERROR: Nothing was processed\n";
 const char kOpenFailed[] = "Error Parsing XML at line 0, col 0: Failed to open file";
 
 class DriverTest : public E2ETest {
  protected:
-  static std::string tool() { return toolPath("watched_tool"); }
-
   static std::string shown(const std::vector<std::string>& args) {
     std::string text;
     for (const std::string& arg : args) text += " " + arg;

@@ -9,20 +9,9 @@
 
 namespace {
 
-const char kNothing[] = "ERROR: Nothing was processed\n";
 const char kWarning[] = "WARNING: found -o/-oa switch, but no logfile give\n";
 
-std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
-  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
-         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
-         "\nunmatched: " + std::to_string(unmatched) + "\n";
-}
-
 const std::string kNoTotals = summary(0, 0, 0, 0, 0) + kNothing;
-
-std::string inRoot(const std::string& children) {
-  return "<?xml version=\"1.0\"?>\n<tarnwick>\n" + children + "</tarnwick>\n";
-}
 
 /// The rules most configured runs here share; the server-log rule is added
 /// per test.
@@ -32,17 +21,6 @@ const char kRules[] =
 
 class ConformanceExecTest : public E2ETest {
  protected:
-  static std::string tool() { return toolPath("watched_tool"); }
-
-  RunResult runExec(const std::vector<std::string>& options, const std::vector<std::string>& words,
-                    const std::string& stdinText = "") {
-    std::vector<std::string> args = options;
-    args.push_back("-exec");
-    args.push_back(tool());
-    args.insert(args.end(), words.begin(), words.end());
-    return run(args, stdinText);
-  }
-
   /// "cmd = [...]\n" for the tool and words that need no more than quotes.
   static std::string cmd(const std::vector<std::string>& words) {
     std::string line = "\"" + tool() + "\"";

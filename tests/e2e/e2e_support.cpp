@@ -146,6 +146,15 @@ RunResult E2ETest::runWithMemoryLimit(const std::vector<std::string>& args, size
   return spawn(withRunner(programUnderTest(), args), folder_, "", limitBytes);
 }
 
+RunResult E2ETest::runExec(const std::vector<std::string>& options,
+                           const std::vector<std::string>& words, const std::string& stdinText) {
+  std::vector<std::string> args = options;
+  args.push_back("-exec");
+  args.push_back(tool());
+  args.insert(args.end(), words.begin(), words.end());
+  return run(args, stdinText);
+}
+
 RunResult E2ETest::runTool(const std::string& name, const std::vector<std::string>& args) {
   return spawn(withRunner(toolsFolder() + "/" + name + (windowsTarget() ? ".exe" : ""), args),
                folder_, "");
@@ -213,3 +222,22 @@ std::string usageText(const std::string& message) {
       "\ttarnwick -scan <logfile>\n";
   return text;
 }
+
+std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
+  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
+         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
+         "\nunmatched: " + std::to_string(unmatched) + "\n";
+}
+
+std::string copySummary(int success, int failure, int ignore, int summaryCount, int unmatched,
+                        int copied, int copyFailed) {
+  return summary(success, failure, ignore, summaryCount, unmatched) +
+         "copied:    " + std::to_string(copied) + "\ncopy fail: " + std::to_string(copyFailed) +
+         "\n";
+}
+
+std::string inRoot(const std::string& children) {
+  return "<?xml version=\"1.0\"?>\n<tarnwick>\n" + children + "</tarnwick>\n";
+}
+
+const char kNothing[] = "ERROR: Nothing was processed\n";

@@ -50,6 +50,12 @@ class E2ETest : public ::testing::Test {
   /// The path of helper program name as the target names it.
   static std::string toolPath(const std::string& name);
 
+  /// The watched-tool helper program as the target names it.
+  static std::string tool() { return toolPath("watched_tool"); }
+  /// tarnwick [options] -exec <watched tool> words...
+  RunResult runExec(const std::vector<std::string>& options, const std::vector<std::string>& words,
+                    const std::string& stdinText = "");
+
   void writeFile(const std::string& rel, const std::string& content) const;
   std::string readFile(const std::string& rel) const;
   bool exists(const std::string& rel) const;
@@ -66,5 +72,15 @@ class E2ETest : public ::testing::Test {
 
 /// The usage text printed by every command-line error, after its message.
 std::string usageText(const std::string& message);
+
+/// The five-counter summary that ends a run without copy rules.
+std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched);
+/// The seven-counter summary of a run with copy rules.
+std::string copySummary(int success, int failure, int ignore, int summaryCount, int unmatched,
+                        int copied, int copyFailed);
+/// A configuration file whose root holds children.
+std::string inRoot(const std::string& children);
+/// How a run that saw neither a success nor a summary line ends.
+extern const char kNothing[];
 
 #endif

@@ -8,30 +8,10 @@
 
 namespace {
 
-const char kNothing[] = "ERROR: Nothing was processed\n";
-
-std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
-  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
-         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
-         "\nunmatched: " + std::to_string(unmatched) + "\n";
-}
-
 const std::string kNoTotals = summary(0, 0, 0, 0, 0) + kNothing;
 
 class ExecTest : public E2ETest {
  protected:
-  static std::string tool() { return toolPath("watched_tool"); }
-
-  /// tarnwick [options] -exec watched_tool words...
-  RunResult runExec(const std::vector<std::string>& options, const std::vector<std::string>& words,
-                    const std::string& stdinText = "") {
-    std::vector<std::string> args = options;
-    args.push_back("-exec");
-    args.push_back(tool());
-    args.insert(args.end(), words.begin(), words.end());
-    return run(args, stdinText);
-  }
-
   /// The command line tarnwick builds for words without quotes.
   static std::string quoted(const std::vector<std::string>& words) {
     std::string line = "\"" + tool() + "\"";

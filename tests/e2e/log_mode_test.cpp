@@ -11,12 +11,6 @@ using LogModeTest = E2ETest;
 
 const char kSuccess[] = "I00020110: Build succeeded\n";
 
-std::string summary(int success, int failure, int ignore, int summaryCount, int unmatched) {
-  return "success:   " + std::to_string(success) + "\nfailure:   " + std::to_string(failure) +
-         "\nignore:    " + std::to_string(ignore) + "\nsummary:   " + std::to_string(summaryCount) +
-         "\nunmatched: " + std::to_string(unmatched) + "\n";
-}
-
 TEST_F(LogModeTest, CommandLineErrorsPrintTheUsage) {
   struct Row {
     std::vector<std::string> args;
