@@ -14,6 +14,7 @@
 #include "driver/fatal.h"
 #include "rules/rule_set.h"
 #include "rules/variable_table.h"
+#include "rules/xml_depth.h"
 
 namespace {
 
@@ -86,6 +87,26 @@ std::unique_ptr<ListRegularExpression> listRule(const TiXmlElement& element) {
   return std::make_unique<ListRegularExpression>(pattern, file, multi);
 }
 
+/// No configuration needs more than a few levels; the parser's recursion
+/// would overflow the stack long before this many.
+constexpr int kNestingLimit = 1000;
+
+/// Ends the run, as a parse error, on a file nested too deeply for the
+/// parser to read safely. A file that does not read is left to the parser.
+void rejectDeepNesting(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return;
+  std::string text;
+  char block[65536];
+  for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;) text.append(block, got);
+  std::fclose(file);
+  NestingReport report = findDeepNesting(text, kNestingLimit);
+  if (report.tooDeep) {
+    exitWithError("Error Parsing XML at line %d, col %d: %s", report.row, report.column,
+                  "Elements nested too deeply.");
+  }
+}
+
 }  // namespace
 
 const TiXmlElement* findElement(const TiXmlDocument& document, const char* path) {
@@ -135,6 +156,7 @@ void loadConfiguration(const char* path) {
     // that cannot be opened, as it is on Windows.
     document.LoadFile(static_cast<std::FILE*>(nullptr));
   } else {
+    rejectDeepNesting(path);
     document.LoadFile(path);
   }
   if (document.Error()) {

@@ -507,3 +507,18 @@ TEST_F(ConfigurationTest, WarningsFollowTheLoadingOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConfigurationTest, AFileNestedTooDeeplyIsAParseErrorNotACrash) {
+  std::string deep = "<tarnwick>\n";
+  for (int i = 0; i < 100000; ++i) deep += "<a>";
+  writeFile("deep.xml", deep);
+  writeFile("build.log", "I00020110: ok\n");
+  RunResult result = run({"-cfg", "deep.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "Error Parsing XML at line 2, col 2998: Elements nested too deeply.");
+  EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
