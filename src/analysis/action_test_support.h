@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "report/fresh_run_test_support.h"
 #include "rules/rule_set.h"
 
 class ActionTest : public ::testing::Test {
@@ -36,12 +37,7 @@ class ActionTest : public ::testing::Test {
     resetRunState();
   }
 
-  static void resetRunState() {
-    ruleSet = RuleSet();
-    runTotals = RunTotals();
-    debugEnabled = false;
-    purgeEnabled = true;
-  }
+  static void resetRunState() { startFreshRun(); }
 
   /// text with "@" as the scratch folder, each '/' as the platform's
   /// separator and each '|' as a literal '/'.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "record/run_record.h"
 #include "rules/rule_set.h"
 
 namespace {
@@ -39,25 +40,24 @@ void copyCapturedFile(const CopyRegularExpression& rule) {
     accepted = !climbsAbove(target, destination.size());
   }
   if (!accepted) {
-    std::printf("ERROR: Filename '%s' does not start with '%s'\n", name.c_str(), base.c_str());
-    ++runTotals.copyFailCount;
+    runRecord.message("ERROR: Filename '%s' does not start with '%s'\n", name.c_str(),
+                      base.c_str());
+    runRecord.copyTried({name.c_str(), "", false, "does not start with the base folder"});
     return;
   }
-  if (debugEnabled) std::printf("copying file \"%s\" to \"%s\"\n", name.c_str(), target.c_str());
+  if (debugEnabled) {
+    runRecord.message("copying file \"%s\" to \"%s\"\n", name.c_str(), target.c_str());
+  }
   size_t folderEnd = target.rfind(kFolderSeparator);
   if (folderEnd != std::string::npos) {
     const std::string folder = target.substr(0, folderEnd);
     if (!makeFolderPath(folder.c_str())) {
-      std::printf("ERROR: Failed to create folder '%s'\n", folder.c_str());
-      ++runTotals.copyFailCount;
+      runRecord.message("ERROR: Failed to create folder '%s'\n", folder.c_str());
+      runRecord.copyTried({name.c_str(), target.c_str(), false, "Failed to create folder"});
       return;
     }
   }
-  if (copyOneFile(name.c_str(), target.c_str())) {
-    ++runTotals.copiedCount;
-  } else {
-    ++runTotals.copyFailCount;
-  }
+  copyOneFile(name.c_str(), target.c_str());
 }
 
 /// One creation attempt with errno cleared first, so that a failure which
@@ -92,8 +92,14 @@ bool makeFolderPath(const char* path) {
 }
 
 bool copyOneFile(const char* source, const char* target) {
-  if (copyFileNoOverwrite(source, target)) return true;
+  if (copyFileNoOverwrite(source, target)) {
+    runRecord.copyTried({source, target, true, nullptr});
+    return true;
+  }
   const std::string text = systemErrorText(lastSystemError());
-  std::printf("ERROR: Failed to copy '%s' to '%s': %s\n", source, target, text.c_str());
+  runRecord.message("ERROR: Failed to copy '%s' to '%s': %s\n", source, target, text.c_str());
+  std::string reason = text;
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+  runRecord.copyTried({source, target, false, reason.c_str()});
   return false;
 }

@@ -1,10 +1,22 @@
 #ifndef TARNWICK_ANALYSIS_LINE_CLASSIFIER_H
 #define TARNWICK_ANALYSIS_LINE_CLASSIFIER_H
 
-/// Puts line into one category (ignore over success over failure over
-/// summary over unmatched), raises that counter, prints failure and
-/// unmatched lines, then runs the copy and list actions on it whatever the
-/// category. line is neither changed nor kept. One thread at a time.
-void classifyLine(const char* line);
+#include <cstddef>
+#include <cstdint>
+
+/// One line of a log as the reader hands it out, borrowed for the call.
+struct LogLine {
+  const char* log;   // the log as named in "Processing <log>..."
+  uint64_t number;   // 1-based, blank lines counted
+  const char* text;  // length bytes, then a NUL
+  size_t length;
+};
+
+/// Puts the line into one category (ignore over success over failure over
+/// summary over unmatched) and reports it to the run record, which raises
+/// that counter and has failure and unmatched lines printed; then runs the
+/// copy and list actions on it whatever the category. The line is neither
+/// changed nor kept. One thread at a time, unless the record is shared.
+void classifyLine(const LogLine& line);
 
 #endif

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/fatal.h"
+#include "base/fatal.h"
 #include "platform/file_system.h"
+#include "record/run_record.h"
 #include "rules/rule_set.h"
 
 namespace {
@@ -15,8 +16,8 @@ void writeEntry(ListingFile& file, const std::string& entry) {
   bool rewrite = file.entriesWritten == 0 && !file.append;
   const char* path = file.path.c_str();
   if (debugEnabled) {
-    std::printf("adding file \"%s\" to list \"%s\" (%s)\n", entry.c_str(), path,
-                rewrite ? "write" : "append");
+    runRecord.message("adding file \"%s\" to list \"%s\" (%s)\n", entry.c_str(), path,
+                      rewrite ? "write" : "append");
   }
   std::FILE* stream = std::fopen(path, rewrite ? "w" : "a");
   if (stream == nullptr) exitWithError("ERROR: Unable to open listing file '%s'\n", path);
@@ -26,6 +27,7 @@ void writeEntry(ListingFile& file, const std::string& entry) {
   if (std::fclose(stream) != 0) written = false;
   if (!written) exitWithError("ERROR: Unable to write listing file '%s'\n", path);
   ++file.entriesWritten;
+  runRecord.listingEntryWritten(path, entry.c_str());
 }
 
 }  // namespace
@@ -42,7 +44,7 @@ void purgeListingFiles() {
   for (const auto& file : ruleSet.listingFiles) {
     const char* path = file->path.c_str();
     if (file->append || !pathExists(path)) continue;
-    if (debugEnabled) std::printf("Deleting list file '%s'\n", path);
-    if (!deleteFile(path)) std::printf("WARNING: Failed to remove list file '%s'\n", path);
+    if (debugEnabled) runRecord.message("Deleting list file '%s'\n", path);
+    if (!deleteFile(path)) runRecord.message("WARNING: Failed to remove list file '%s'\n", path);
   }
 }

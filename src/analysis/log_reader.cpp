@@ -11,8 +11,9 @@
 #include <cstring>
 
 #include "analysis/line_classifier.h"
-#include "driver/fatal.h"
+#include "base/fatal.h"
 #include "platform/file_system.h"
+#include "record/run_record.h"
 
 namespace {
 constexpr size_t kBlockSize = size_t{1} << 20;
@@ -66,13 +67,19 @@ char* LogReader::findLineEnd(size_t from) {
 
 char* LogReader::readLogLine() {
   for (;;) {
-    while (start_ < end_ && (buffer_[start_] == '\r' || buffer_[start_] == '\n')) ++start_;
+    while (start_ < end_ && (buffer_[start_] == '\r' || buffer_[start_] == '\n')) {
+      countLineEnd(buffer_[start_]);
+      ++start_;
+    }
     if (start_ < end_) break;
     if (!fill()) return nullptr;
   }
+  afterCr_ = false;
+  lineNumber_ = lineEnds_ + 1;
   size_t scanned = start_;
   for (;;) {
     if (char* lineEnd = findLineEnd(scanned)) {
+      countLineEnd(*lineEnd);
       *lineEnd = '\0';
       char* line = buffer_ + start_;
       lineLength_ = static_cast<size_t>(lineEnd - line);
@@ -82,6 +89,7 @@ char* LogReader::readLogLine() {
     size_t lineSoFar = end_ - start_;
     if (!fill()) {
       // The last line of the file, without a line end.
+      midLine_ = true;
       buffer_[end_] = '\0';
       char* line = buffer_ + start_;
       lineLength_ = end_ - start_;
@@ -102,12 +110,17 @@ std::FILE* openLogFile(const char* path) {
 }
 
 void processLogFile(const char* path) {
-  std::printf("Processing %s...\n", path);
+  runRecord.logStarted(path);
   std::FILE* file = openLogFile(path);
   if (file == nullptr) exitWithError("Failed to open \"%s\"\n", path);
+  uint64_t lines = 0;
   {
     LogReader reader(file, path);
-    while (const char* line = reader.readLogLine()) classifyLine(line);
+    while (const char* line = reader.readLogLine()) {
+      classifyLine({path, reader.lineNumber(), line, reader.lineLength()});
+    }
+    lines = reader.linesSeen();
   }
   std::fclose(file);
+  runRecord.logFinished(path, lines);
 }

@@ -2,6 +2,7 @@
 #define TARNWICK_ANALYSIS_LOG_READER_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 /// Cuts an open text file into its non-empty lines. CR and LF both end a
@@ -26,9 +27,22 @@ class LogReader {
   /// Length of the line last returned, NULs inside it included.
   size_t lineLength() const { return lineLength_; }
 
+  /// The 1-based number of the line last returned, counting every line end
+  /// (LF, CR LF as one, a lone CR), so skipped blank lines count too.
+  uint64_t lineNumber() const { return lineNumber_; }
+
+  /// Lines met so far, blank ones included; at the end of the file, the
+  /// number of its last line.
+  uint64_t linesSeen() const { return lineEnds_ + (midLine_ ? 1 : 0); }
+
  private:
   bool fill();
   char* findLineEnd(size_t from);
+  /// Counts the line end c, of which a CR before it may be the first half.
+  void countLineEnd(char c) {
+    if (c != '\n' || !afterCr_) ++lineEnds_;
+    afterCr_ = c == '\r';
+  }
 
   std::FILE* file_;
   const char* path_;
@@ -40,6 +54,10 @@ class LogReader {
   bool crKnown_ = false;
   bool atEnd_ = false;
   size_t lineLength_ = 0;
+  uint64_t lineNumber_ = 0;
+  uint64_t lineEnds_ = 0;  // line ends consumed
+  bool afterCr_ = false;   // the last byte consumed was a CR ending a line
+  bool midLine_ = false;   // the file ended inside a line
 };
 
 /// Opens path for reading in text mode, or returns null when it cannot be

@@ -7,8 +7,11 @@
 
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
-#include "driver/fatal.h"
+#include "base/fatal.h"
+#include "driver/usage.h"
 #include "platform/file_system.h"
+#include "record/run_record.h"
+#include "report/console_printer.h"
 #include "rules/builtin_rules.h"
 #include "rules/configuration.h"
 #include "rules/rule_set.h"
@@ -82,27 +85,32 @@ void validateCopyRules() {
   }
 }
 
+/// Prints the counters and judges the run by them: ends it through the
+/// fatal path when nothing was processed or a copy failed.
 int printSummary(int result) {
-  const RunTotals& totals = runTotals;
-  std::printf("success:   %d\nfailure:   %d\nignore:    %d\nsummary:   %d\nunmatched: %d\n",
-              totals.successCount, totals.failureCount, totals.ignoreCount, totals.summaryCount,
-              totals.unmatchedCount);
+  const RunTotals& totals = runRecord.totals();
+  runRecord.message("success:   %d\nfailure:   %d\nignore:    %d\nsummary:   %d\nunmatched: %d\n",
+                    totals.successCount, totals.failureCount, totals.ignoreCount,
+                    totals.summaryCount, totals.unmatchedCount);
   bool withCopyRules = !ruleSet.copyRules.empty();
   if (withCopyRules) {
-    std::printf("copied:    %d\ncopy fail: %d\n", totals.copiedCount, totals.copyFailCount);
+    runRecord.message("copied:    %d\ncopy fail: %d\n", totals.copiedCount, totals.copyFailCount);
   }
   if (totals.successCount == 0 && totals.summaryCount == 0) {
     exitWithError("ERROR: Nothing was processed\n");
   }
-  if (totals.failureCount != 0) std::printf("%d failures detected\n", totals.failureCount);
+  if (totals.failureCount != 0) runRecord.message("%d failures detected\n", totals.failureCount);
   if (debugEnabled) {
     for (const auto& file : ruleSet.listingFiles) {
-      std::printf("%s\t%d\n", file->path.c_str(), file->entriesWritten);
+      runRecord.message("%s\t%d\n", file->path.c_str(), file->entriesWritten);
     }
   }
   if (withCopyRules && totals.copyFailCount != 0) exitWithError("ERROR: File copy failed\n");
   return result;
 }
+
+/// The end-of-run work of the fatal path: the listeners hear how it ended.
+void endRecordedRun(int status, const char* message) { runRecord.runEnded(status, message); }
 
 }  // namespace
 
@@ -114,6 +122,10 @@ int main(int argc, char** argv) {
     scanCodes(options.logFileName);
     return 0;
   }
+
+  ConsolePrinter console(stdout, debugEnabled);
+  runRecord.addListener(&console);
+  setEndOfRunWork(endRecordedRun);
 
   if (options.configFileName != nullptr) {
     loadConfiguration(options.configFileName);
@@ -127,6 +139,7 @@ int main(int argc, char** argv) {
   int result = 0;
   if (options.execRequested) {
     int wordCount = argc - options.commandStart - 1;
+    if (wordCount < 1) exitWithUsage("-exec requires a command to run");
     char** words = argv + options.commandStart + 1;
     char** sanitized = nullptr;
     if (options.sanitizeRequested) words = sanitized = sanitizeArguments(wordCount, words);
@@ -138,6 +151,8 @@ int main(int argc, char** argv) {
     exitWithUsage("Invalid mode");
   }
   result = printSummary(result);
+  setEndOfRunWork(nullptr);
+  runRecord.runEnded(result, nullptr);
   std::fflush(stdout);
   return result;
 }

@@ -5,23 +5,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
-/// Receives one piece of the tool's output on the reader thread of its
-/// stream: length bytes at piece (NULs among them kept), followed by a NUL.
-/// The bytes are borrowed for the call only. Calls of one stream come one at
-/// a time in stream order; the next read waits until the handler returns.
-using LineHandler = void (*)(const char* piece, size_t length);
+/// Reads at most room bytes of one of the tool's output pipes into into.
+/// Returns the count read, 0 at the end of the stream, or a negative value
+/// when the read failed.
+using PipeRead = std::function<std::ptrdiff_t(char* into, size_t room)>;
+
+/// Consumes one output stream of the tool on that stream's reader thread:
+/// pulls its bytes with read until read returns 0 or less, then returns.
+using StreamConsumer = void (*)(const PipeRead& read);
 
 /// Runs commandLine (the whole command, its first word naming the program;
 /// the caller keeps it) with stdin at end of input and stdout and stderr read
-/// to their end by two threads calling onStdout and onStderr. Returns once the
+/// to their end by two threads running onStdout and onStderr. Returns once the
 /// child has ended and every holder of its output pipes (descendants too)
 /// has closed them. exitCode gets the child's exit status (on POSIX 128 + N
 /// for a child killed by signal N).
 /// Returns 0 when the child ran, -1 when a pipe could not be made, or the
 /// system error code when the child did not start. Each error is printed on
 /// stdout as "ERROR: <message>\n". Main thread only; not re-entrant.
-int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, LineHandler onStderr);
+int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
+                StreamConsumer onStderr);
 
 /// Prints "ERROR: ", the printf-formatted message and "\n" on stdout, as
 /// three writes, and flushes. The runners' one way to report a failure.

@@ -16,7 +16,6 @@
 
 #include "platform/command_line.h"
 #include "platform/process.h"
-#include "runner/pipe_reader.h"
 
 namespace {
 
@@ -32,13 +31,13 @@ std::ptrdiff_t readRetrying(int fd, char* into, size_t room) {
   }
 }
 
-void readerThread(int fd, LineHandler handler) {
-  readPipeLines([fd](char* into, size_t room) { return readRetrying(fd, into, room); }, handler);
+void readerThread(int fd, StreamConsumer consumer) {
+  consumer([fd](char* into, size_t room) { return readRetrying(fd, into, room); });
 }
 
 /// Starts the reader of fd; a reader that cannot start gets its pipe closed,
 /// so that the child's writes fail instead of filling the pipe for ever.
-std::thread startReader(int& fd, LineHandler handler, const char* name) {
+std::thread startReader(int& fd, StreamConsumer handler, const char* name) {
   try {
     return std::thread(readerThread, fd, handler);
   } catch (const std::system_error& error) {
@@ -70,7 +69,8 @@ std::thread startReader(int& fd, LineHandler handler, const char* name) {
 
 }  // namespace
 
-int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, LineHandler onStderr) {
+int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
+                StreamConsumer onStderr) {
   int stdinPipe[2], stdoutPipe[2], stderrPipe[2], statusPipe[2];
   if (pipe2(stdinPipe, O_CLOEXEC) != 0) {
     reportExecuteError("Execute - Couldn't create StdIn pipe");

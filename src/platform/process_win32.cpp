@@ -8,26 +8,23 @@
 #include <cstdio>
 
 #include "platform/process.h"
-#include "runner/pipe_reader.h"
 
 namespace {
 
 /// What one reader thread is given; lives in Execute's frame.
 struct ReaderContext {
   HANDLE pipe;
-  LineHandler handler;
+  StreamConsumer handler;
 };
 
 DWORD WINAPI readerThread(LPVOID parameter) {
   const ReaderContext* context = static_cast<const ReaderContext*>(parameter);
   HANDLE pipe = context->pipe;
-  readPipeLines(
-      [pipe](char* into, size_t room) -> std::ptrdiff_t {
-        DWORD got = 0;
-        if (!ReadFile(pipe, into, static_cast<DWORD>(room), &got, nullptr)) return -1;
-        return static_cast<std::ptrdiff_t>(got);
-      },
-      context->handler);
+  context->handler([pipe](char* into, size_t room) -> std::ptrdiff_t {
+    DWORD got = 0;
+    if (!ReadFile(pipe, into, static_cast<DWORD>(room), &got, nullptr)) return -1;
+    return static_cast<std::ptrdiff_t>(got);
+  });
   return 0;
 }
 
@@ -69,7 +66,8 @@ HANDLE startReader(ReaderContext* context, const char* name) {
 
 }  // namespace
 
-int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, LineHandler onStderr) {
+int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
+                StreamConsumer onStderr) {
   HANDLE stdinRead = nullptr, stdinWrite = nullptr;
   HANDLE stdoutRead = nullptr, stdoutWrite = nullptr;
   HANDLE stderrRead = nullptr, stderrWrite = nullptr;

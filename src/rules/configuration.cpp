@@ -11,7 +11,8 @@
 #include <system_error>
 #include <vector>
 
-#include "driver/fatal.h"
+#include "base/fatal.h"
+#include "record/run_record.h"
 #include "rules/rule_set.h"
 #include "rules/variable_table.h"
 #include "rules/xml_depth.h"
@@ -55,12 +56,13 @@ ListingFile* sharedListingFile(const std::string& path, bool append, const char*
   for (const auto& file : ruleSet.listingFiles) {
     if (file->path != path) continue;
     if (file->append != append) {
-      std::printf("WARNING: List entries for file \"%s\" have different append settings\n",
-                  path.c_str());
+      runRecord.message("WARNING: List entries for file \"%s\" have different append settings\n",
+                        path.c_str());
       file->append = true;
     }
     if (debugEnabled) {
-      std::printf("Reusing listfile \"%s\" for \"%s\"\n", file->path.c_str(), printable(pattern));
+      runRecord.message("Reusing listfile \"%s\" for \"%s\"\n", file->path.c_str(),
+                        printable(pattern));
     }
     return file.get();
   }
@@ -68,7 +70,7 @@ ListingFile* sharedListingFile(const std::string& path, bool append, const char*
   file->path = path;
   file->append = append;
   if (debugEnabled) {
-    std::printf("Adding new listfile \"%s\" for \"%s\"\n", path.c_str(), printable(pattern));
+    runRecord.message("Adding new listfile \"%s\" for \"%s\"\n", path.c_str(), printable(pattern));
   }
   ruleSet.listingFiles.push_back(std::move(file));
   ++ruleSet.listingFileCount;

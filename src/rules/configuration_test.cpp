@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "report/fresh_run_test_support.h"
 #include "rules/rule_set.h"
 #include "rules/variable_table.h"
 
@@ -113,13 +114,12 @@ TEST(ConfigurationTest, AttributeFlagReadsTheFirstCharacter) {
 class LoadConfigurationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ruleSet = RuleSet();
+    startFreshRun();
     path_ = std::filesystem::temp_directory_path() /
             ("tarnwick-config-" + std::to_string(std::random_device()()) + ".xml");
   }
   void TearDown() override {
-    ruleSet = RuleSet();
-    debugEnabled = false;
+    startFreshRun();
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);
   }

@@ -3,12 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/fatal.h"
+#include "base/fatal.h"
 #include "regexp/compiler.h"
 #include "regexp/matcher.h"
 
 RuleSet ruleSet;
-RunTotals runTotals;
 bool debugEnabled = false;
 bool purgeEnabled = true;
 

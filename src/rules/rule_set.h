@@ -1,6 +1,6 @@
-// The rules of a run and the state the analysis keeps: one process-wide
+// The rules of a run: one process-wide
 // RuleSet, filled once at start-up and read-only while lines are analysed,
-// and one RunTotals that the line classifier raises.
+// with the two switches. The counters live in the run record.
 //
 // The rule lists are vectors: an empty one means what an absent list means,
 // and order of addition is the order in which rules are tried.
@@ -82,20 +82,7 @@ struct RuleSet {
   int32_t listingFileCount = 0;
 };
 
-/// The counters of the run. Each analysed line raises exactly one of the
-/// first five; the copy action raises the last two.
-struct RunTotals {
-  int32_t ignoreCount = 0;
-  int32_t successCount = 0;
-  int32_t failureCount = 0;
-  int32_t summaryCount = 0;
-  int32_t unmatchedCount = 0;
-  int32_t copiedCount = 0;
-  int32_t copyFailCount = 0;
-};
-
 extern RuleSet ruleSet;
-extern RunTotals runTotals;
 /// Set by "-debug": progress lines and line prefixes.
 extern bool debugEnabled;
 /// Cleared by "-nopurge": stale listing files stay.

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "record/run_record.h"
+
 VariableTable variables;
 
 std::optional<std::string> VariableTable::define(const char* name,
@@ -49,7 +51,7 @@ std::optional<std::string> expandVariables(const char* text, const VariableTable
     }
     std::string name = expanded.substr(nameStart, nameEnd - nameStart);
     const std::string* value = table.lookup(name.c_str());
-    if (value == nullptr) std::printf("WARNING: $%s is not defined\n", name.c_str());
+    if (value == nullptr) runRecord.message("WARNING: $%s is not defined\n", name.c_str());
     std::string inserted = value != nullptr ? *value : std::string();
     expanded.replace(dollar, nameEnd - dollar, inserted);
     // The value is taken as it is: a "$" inside it starts no reference.

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "rules/chained_table.h"
+#include "base/chained_table.h"
 
 /// The "-D" variables: names to values, one node per name. Main thread only.
 class VariableTable {
@@ -16,6 +16,9 @@ class VariableTable {
   /// The value of name, or null when it is undefined or its value is null.
   /// The pointer lives until name is defined again.
   const std::string* lookup(const char* name) const;
+
+  /// Forgets every name: the table is as new.
+  void clear() { table_.clear(); }
 
   int32_t bucketCount() const { return table_.bucketCount(); }
   int32_t entryCount() const { return table_.entryCount(); }

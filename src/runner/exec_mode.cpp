@@ -6,9 +6,11 @@
 #include <string>
 
 #include "analysis/log_reader.h"
-#include "driver/fatal.h"
+#include "base/fatal.h"
 #include "platform/process.h"
+#include "record/run_record.h"
 #include "rules/rule_set.h"
+#include "runner/pipe_reader.h"
 
 namespace {
 
@@ -26,7 +28,7 @@ const char* findLogPath(int wordCount, char** words) {
     if (i + 1 < wordCount) {
       logPath = words[++i];
     } else {
-      std::printf("WARNING: found -o/-oa switch, but no logfile give\n");
+      runRecord.message("WARNING: found -o/-oa switch, but no logfile give\n");
     }
   }
   return logPath;
@@ -111,19 +113,24 @@ void onStdoutLine(const char* piece, size_t length) {
 
 void onStderrLine(const char* piece, size_t length) { echo(stderr, "stderr: ", piece, length); }
 
+void readStdout(const PipeRead& read) { readPipeLines(read, onStdoutLine); }
+void readStderr(const PipeRead& read) { readPipeLines(read, onStderrLine); }
+
 int execMode(int wordCount, char** words) {
-  if (wordCount < 1) exitWithUsage("-exec requires a command to run");
   const char* logPath = findLogPath(wordCount, words);
   char* commandLine = buildCommandLine(wordCount, words);
-  if (debugEnabled) std::printf("cmd = [%s]\n", commandLine);
+  if (debugEnabled) runRecord.message("cmd = [%s]\n", commandLine);
+  runRecord.toolStarted(commandLine);
   // Shown before the tool starts, not when the buffer happens to fill.
   std::fflush(stdout);
 
   uint32_t exitCode = 0;
-  if (Execute(commandLine, &exitCode, onStdoutLine, onStderrLine) != 0) {
+  if (Execute(commandLine, &exitCode, readStdout, readStderr) != 0) {
+    runRecord.toolEnded(false, 0);
     exitWithError("ERROR: Failed to start '%s'\n", commandLine);
   }
-  if (exitCode != 0) std::printf("exit code %d ignored\n", static_cast<int32_t>(exitCode));
+  runRecord.toolEnded(true, static_cast<int32_t>(exitCode));
+  if (exitCode != 0) runRecord.message("exit code %d ignored\n", static_cast<int32_t>(exitCode));
   if (logPath != nullptr) processLogFile(logPath);
   std::free(commandLine);
   return 0;

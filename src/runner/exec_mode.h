@@ -5,10 +5,11 @@
 
 #include <cstddef>
 
-/// Runs the tool named by words[0] with the other words as its arguments,
-/// echoing its output and analysing the logs it names; returns 0. Ends the
-/// run through the usage text when wordCount is 0, and with "ERROR: Failed
-/// to start" when the tool does not start. Main thread.
+/// Runs the tool named by words[0] (wordCount is at least 1) with the other
+/// words as its arguments, echoing its output and analysing the logs it
+/// names; reports the command and the tool's exit code to the run record;
+/// returns 0. Ends the run with "ERROR: Failed to start" when the tool does
+/// not start. Main thread.
 int execMode(int wordCount, char** words);
 
 /// A new array of wordCount new strings and a NULL entry: copies of words in

@@ -8,9 +8,11 @@
 
 #include "platform/process.h"
 
-/// Reads at most room bytes of the pipe into into. Returns the count read,
-/// 0 at the end of the stream, or a negative value when the read failed.
-using PipeRead = std::function<std::ptrdiff_t(char* into, size_t room)>;
+/// Receives one piece of the tool's output on the reader thread of its
+/// stream: length bytes at piece (NULs among them kept), followed by a NUL.
+/// The bytes are borrowed for the call only. Calls of one stream come one at
+/// a time in stream order; the next read waits until the handler returns.
+using LineHandler = void (*)(const char* piece, size_t length);
 
 /// Reads the pipe to its end in reads of at most 1024 bytes and delivers to
 /// handler, in order: the text up to the last line break of the buffer

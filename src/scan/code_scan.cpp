@@ -4,7 +4,7 @@
 #include <string>
 
 #include "analysis/log_reader.h"
-#include "driver/fatal.h"
+#include "base/fatal.h"
 #include "rules/rule_set.h"
 #include "scan/hash_set.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rules/chained_table.h"
+#include "base/chained_table.h"
 
 /// Counts string keys; lists them in the table's own order. One thread.
 class HashSet {

@@ -33,27 +33,6 @@ class ActionsTest : public E2ETest {
   std::string copyRule(const std::string& verb, const std::string& rel) const {
     return "  <copy dst=\"" + targetPath(rel) + "\">^" + verb + " (.+)$</copy>\n";
   }
-
-  /// Writes build.log with lines and a closing "OK", and runs on it.
-  RunResult runLog(const std::vector<std::string>& lines,
-                   const std::vector<std::string>& options = {}) {
-    std::string log;
-    for (const std::string& line : lines) log += line + "\n";
-    writeFile("build.log", log + "OK\n");
-    std::vector<std::string> args = options;
-    for (const char* arg : {"-cfg", "rules.xml", "-log", "build.log"}) args.push_back(arg);
-    return run(args);
-  }
-
-  /// The build tree the copy tests collect from.
-  void writeBuildTree() const {
-    makeFolder("build/bin/sub");
-    writeFile("build/bin/sub/a.dll", "deep a");
-    writeFile("build/bin/b.dll", "b");
-    writeFile("build/c.txt", "c");
-    writeFile("secret.txt", "secret");
-    makeFolder("drop");
-  }
 };
 
 TEST_F(ActionsTest, CopiesIntoNestedFoldersBelowTheDestination) {

@@ -15,11 +15,6 @@
 
 namespace {
 
-std::string copySummary(int success, int failure, int unmatched, int copied, int copyFailed) {
-  return summary(success, failure, 0, 0, unmatched) + "copied:    " + std::to_string(copied) +
-         "\ncopy fail: " + std::to_string(copyFailed) + "\n";
-}
-
 class ConformanceConfigTest : public E2ETest {
  protected:
   /// Writes rules.xml: a root with rootAttributes, "OK" lines as successes,
@@ -30,29 +25,9 @@ class ConformanceConfigTest : public E2ETest {
                                children + "</tarnwick>\n");
   }
 
-  /// Writes build.log with lines and a closing "OK" (unless closed is
-  /// false), and runs -cfg rules.xml -log build.log after options.
-  RunResult runLog(const std::vector<std::string>& lines,
-                   const std::vector<std::string>& options = {}, bool closed = true) {
-    std::string log;
-    for (const std::string& line : lines) log += line + "\n";
-    writeFile("build.log", log + (closed ? "OK\n" : ""));
-    std::vector<std::string> args = options;
-    for (const char* arg : {"-cfg", "rules.xml", "-log", "build.log"}) args.push_back(arg);
-    return run(args);
-  }
-
   /// A copy rule "^Copied (.+)$" with dst written as given.
   static std::string copyRule(const std::string& dst) {
     return "  <copy dst=\"" + dst + "\">^Copied (.+)$</copy>\n";
-  }
-
-  /// The tree the copy tests collect from, and an empty drop folder.
-  void writeBuildTree() const {
-    makeFolder("build/bin");
-    writeFile("build/bin/b.dll", "b");
-    writeFile("build/c.txt", "c");
-    makeFolder("drop");
   }
 
   /// Checks that text is the system's description of an error followed by
@@ -156,16 +131,17 @@ TEST_F(ConformanceConfigTest, TheBaseFolderComesFromTheAttributeElseTheFirstElem
     std::string printed = "Processing build.log...\nCopied " + row.name + "\n";
     if (row.refused == "-") {
       EXPECT_EQ(result.status, 0) << row.what;
-      EXPECT_EQ(result.out, textMode(printed + copySummary(1, 0, 1, 1, 0))) << row.what;
+      EXPECT_EQ(result.out, textMode(printed + copySummary(1, 0, 0, 0, 1, 1, 0))) << row.what;
       EXPECT_EQ(readFile(row.copy), "c") << row.what;
     } else if (row.refused.empty()) {
       EXPECT_EQ(result.status, 0) << row.what;
-      EXPECT_EQ(result.out, textMode(printed + copySummary(1, 0, 1, 0, 0))) << row.what;
+      EXPECT_EQ(result.out, textMode(printed + copySummary(1, 0, 0, 0, 1, 0, 0))) << row.what;
     } else {
       EXPECT_EQ(result.status, 1) << row.what;
-      EXPECT_EQ(result.out, textMode(printed + "ERROR: Filename '" + row.name +
-                                     "' does not start with '" + row.refused + "'\n" +
-                                     copySummary(1, 0, 1, 0, 1) + "ERROR: File copy failed\n"))
+      EXPECT_EQ(result.out,
+                textMode(printed + "ERROR: Filename '" + row.name + "' does not start with '" +
+                         row.refused + "'\n" + copySummary(1, 0, 0, 0, 1, 0, 1) +
+                         "ERROR: File copy failed\n"))
           << row.what;
     }
     EXPECT_FALSE(exists("drop/bin")) << row.what;
@@ -358,7 +334,7 @@ TEST_F(ConformanceConfigTest, TargetsKeepEverySeparatorAsWritten) {
     EXPECT_EQ(result.status, 0) << row.what;
     EXPECT_EQ(result.out, textMode("Processing build.log...\nunmatched: Copied " + row.name +
                                    "\ncopying file \"" + row.name + "\" to \"" + row.target +
-                                   "\"\n" + copySummary(1, 0, 1, 1, 0)))
+                                   "\"\n" + copySummary(1, 0, 0, 0, 1, 1, 0)))
         << row.what;
     EXPECT_EQ(readFile(row.copy), row.copy.find("b.dll") != std::string::npos ? "b" : "c")
         << row.what;
@@ -375,7 +351,7 @@ TEST_F(ConformanceConfigTest, ANameEndingInAParentStepIsRefused) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, textMode("Processing build.log...\nCopied " + name + "\nERROR: Filename '" +
                                  name + "' does not start with '" + build + "'\n" +
-                                 copySummary(1, 0, 1, 0, 1) + "ERROR: File copy failed\n"));
+                                 copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n"));
   EXPECT_FALSE(exists("drop/bin"));
 }
 
@@ -433,7 +409,7 @@ TEST_F(ConformanceConfigTest, FolderAndCopyFailuresAreCountedAndTheRunGoesOn) {
   // The run went on: the last line still copies.
   EXPECT_EQ(out,
             textMode("copying file \"" + build + sep + "c.txt\" to \"" + targetPath("drop/c.txt") +
-                     "\"\n" + copySummary(1, 0, 4, 1, 3) + "ERROR: File copy failed\n"));
+                     "\"\n" + copySummary(1, 0, 0, 0, 4, 1, 3) + "ERROR: File copy failed\n"));
   EXPECT_EQ(readFile("drop/c.txt"), "c");
   EXPECT_TRUE(std::filesystem::is_directory(hostPath("drop/bin")));
   EXPECT_FALSE(exists("drop/bin/none.dll"));
@@ -460,7 +436,7 @@ TEST_F(ConformanceConfigTest, CopiesAreExactAndNeverOverwritten) {
   RunResult result = runLog(lines);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, textMode("Processing build.log...\n" + lines[0] + "\n" + lines[1] + "\n" +
-                                 copySummary(1, 1, 1, 2, 0) + "1 failures detected\n"));
+                                 copySummary(1, 1, 0, 0, 1, 2, 0) + "1 failures detected\n"));
   EXPECT_EQ(readFile("drop/bin/raw.bin"), binary);
   EXPECT_EQ(readFile("drop/c.txt"), "c\n");
   auto difference = std::filesystem::last_write_time(hostPath("drop/bin/raw.bin")) - when;
@@ -477,7 +453,7 @@ TEST_F(ConformanceConfigTest, CopiesAreExactAndNeverOverwritten) {
   }
   EXPECT_EQ(failures, 2u) << result.out;
   const std::string tail =
-      textMode(copySummary(1, 1, 1, 0, 2) + "1 failures detected\nERROR: File copy failed\n");
+      textMode(copySummary(1, 1, 0, 0, 1, 0, 2) + "1 failures detected\nERROR: File copy failed\n");
   ASSERT_GE(result.out.size(), tail.size());
   EXPECT_EQ(result.out.substr(result.out.size() - tail.size()), tail);
   EXPECT_EQ(readFile("drop/bin/raw.bin"), binary);
@@ -501,7 +477,7 @@ TEST_F(ConformanceConfigTest, TheEndOfARunWithAFailedCopy) {
                                  "failure: E1 x.dll\n"
                                  "adding file \"x.dll\" to list \"a.lst\" (write)\n"
                                  "unmatched: " +
-                                 outside + "\n" + refusal + copySummary(1, 1, 1, 0, 1) +
+                                 outside + "\n" + refusal + copySummary(1, 1, 0, 0, 1, 0, 1) +
                                  "1 failures detected\na.lst\t1\nERROR: File copy failed\n"));
 
   // Nothing processed comes first and ends the run alone.
@@ -513,7 +489,7 @@ TEST_F(ConformanceConfigTest, TheEndOfARunWithAFailedCopy) {
                                  "failure: E1 x.dll\n"
                                  "adding file \"x.dll\" to list \"a.lst\" (write)\n"
                                  "unmatched: " +
-                                 outside + "\n" + refusal + copySummary(0, 1, 1, 0, 1) +
+                                 outside + "\n" + refusal + copySummary(0, 1, 0, 0, 1, 0, 1) +
                                  "ERROR: Nothing was processed\n"));
 }
 

@@ -11,23 +11,13 @@ namespace {
 
 const char kWarning[] = "WARNING: found -o/-oa switch, but no logfile give\n";
 
-const std::string kNoTotals = summary(0, 0, 0, 0, 0) + kNothing;
-
 /// The rules most configured runs here share; the server-log rule is added
 /// per test.
 const char kRules[] =
     "  <success>^I00020110:</success>\n"
     "  <failure>^E[0-9]+:</failure>\n";
 
-class ConformanceExecTest : public E2ETest {
- protected:
-  /// "cmd = [...]\n" for the tool and words that need no more than quotes.
-  static std::string cmd(const std::vector<std::string>& words) {
-    std::string line = "\"" + tool() + "\"";
-    for (const std::string& word : words) line += " \"" + word + "\"";
-    return "cmd = [" + line + "]\n";
-  }
-};
+using ConformanceExecTest = E2ETest;
 
 /// text without every "stdout: " in it: the echo under -debug whatever the
 /// pieces were.

@@ -241,3 +241,33 @@ std::string inRoot(const std::string& children) {
 }
 
 const char kNothing[] = "ERROR: Nothing was processed\n";
+const std::string kNoTotals = summary(0, 0, 0, 0, 0) + kNothing;
+
+std::string E2ETest::quoted(const std::vector<std::string>& words) {
+  std::string line = "\"" + tool() + "\"";
+  for (const std::string& word : words) line += " \"" + word + "\"";
+  return line;
+}
+
+std::string E2ETest::cmd(const std::vector<std::string>& words) {
+  return "cmd = [" + quoted(words) + "]\n";
+}
+
+RunResult E2ETest::runLog(const std::vector<std::string>& lines,
+                          const std::vector<std::string>& options, bool closed) {
+  std::string log;
+  for (const std::string& line : lines) log += line + "\n";
+  writeFile("build.log", log + (closed ? "OK\n" : ""));
+  std::vector<std::string> args = options;
+  for (const char* arg : {"-cfg", "rules.xml", "-log", "build.log"}) args.push_back(arg);
+  return run(args);
+}
+
+void E2ETest::writeBuildTree() const {
+  makeFolder("build/bin/sub");
+  writeFile("build/bin/sub/a.dll", "deep a");
+  writeFile("build/bin/b.dll", "b");
+  writeFile("build/c.txt", "c");
+  writeFile("secret.txt", "secret");
+  makeFolder("drop");
+}

@@ -52,9 +52,21 @@ class E2ETest : public ::testing::Test {
 
   /// The watched-tool helper program as the target names it.
   static std::string tool() { return toolPath("watched_tool"); }
+  /// The command line exec mode builds for the watched tool and words that
+  /// need no more than quotes.
+  static std::string quoted(const std::vector<std::string>& words);
+  /// "cmd = [...]\n", as -debug shows that command line.
+  static std::string cmd(const std::vector<std::string>& words);
   /// tarnwick [options] -exec <watched tool> words...
   RunResult runExec(const std::vector<std::string>& options, const std::vector<std::string>& words,
                     const std::string& stdinText = "");
+
+  /// Writes build.log with lines and a closing "OK" (unless closed is
+  /// false), and runs -cfg rules.xml -log build.log after options.
+  RunResult runLog(const std::vector<std::string>& lines,
+                   const std::vector<std::string>& options = {}, bool closed = true);
+  /// The build tree the copy tests collect from, and an empty drop folder.
+  void writeBuildTree() const;
 
   void writeFile(const std::string& rel, const std::string& content) const;
   std::string readFile(const std::string& rel) const;
@@ -82,5 +94,7 @@ std::string copySummary(int success, int failure, int ignore, int summaryCount, 
 std::string inRoot(const std::string& children);
 /// How a run that saw neither a success nor a summary line ends.
 extern const char kNothing[];
+/// The summary and the end of a run that analysed nothing.
+extern const std::string kNoTotals;
 
 #endif

@@ -8,17 +8,8 @@
 
 namespace {
 
-const std::string kNoTotals = summary(0, 0, 0, 0, 0) + kNothing;
-
 class ExecTest : public E2ETest {
  protected:
-  /// The command line tarnwick builds for words without quotes.
-  static std::string quoted(const std::vector<std::string>& words) {
-    std::string line = "\"" + tool() + "\"";
-    for (const std::string& word : words) line += " \"" + word + "\"";
-    return line;
-  }
-
   /// The program under test as the target names it.
   static std::string programPath() {
     const char* set = std::getenv("TARNWICK_E2E_BINARY");

@@ -1,26 +1,21 @@
-#include "driver/fatal.h"
+#include "driver/usage.h"
 
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
-void exitWithError(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::vprintf(format, args);
-  va_end(args);
-  std::fflush(stdout);
-  std::exit(1);
-}
+#include "base/fatal.h"
 
 void exitWithUsage(const char* message) {
   std::printf("Tarnwick version 0.10\n");
-  if (message != nullptr) std::printf("ERROR: %s\n", message);
+  std::string error;
+  if (message != nullptr) {
+    error = std::string("ERROR: ") + message;
+    std::printf("%s\n", error.c_str());
+  }
   std::printf(
       "Usage:\ttarnwick [-debug] [-sanitize] [-Dname=value] [-cfg <configfile>] -exec "
       "<cmd_to_run> [<arg1> ...]\n"
       "\ttarnwick [-debug] [-Dname=value] [-cfg <configfile>] -log <logfile>\n"
       "\ttarnwick -scan <logfile>\n");
-  std::fflush(stdout);
-  std::exit(1);
+  endRunEarly(message != nullptr ? error.c_str() : nullptr);
 }

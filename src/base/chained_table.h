@@ -8,8 +8,8 @@
 // order and each chain head to tail, appending every node to the tail of its
 // new chain. So the table triples: 10 buckets up to 59 keys, 30 from the
 // 60th, 90 from the 180th.
-#ifndef TARNWICK_RULES_CHAINED_TABLE_H
-#define TARNWICK_RULES_CHAINED_TABLE_H
+#ifndef TARNWICK_BASE_CHAINED_TABLE_H
+#define TARNWICK_BASE_CHAINED_TABLE_H
 
 #include <cstdint>
 #include <cstring>
@@ -67,6 +67,7 @@ class ChainedTable {
         head = next;
       }
     }
+    buckets_.assign(kStartBuckets, nullptr);
     entryCount_ = 0;
   }
 

@@ -1,0 +1,70 @@
+#include "base/fatal.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::atomic<EndOfRunWork> endOfRunWork{nullptr};
+
+/// Held for good by the first thread that ends the run.
+std::mutex& endingLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+std::atomic<std::thread::id> endingThread{};
+
+/// Drops the last line end: the message as a report would show it.
+std::string withoutFinalLineEnd(const std::string& text) {
+  std::string trimmed = text;
+  if (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
+  if (!trimmed.empty() && trimmed.back() == '\r') trimmed.pop_back();
+  return trimmed;
+}
+
+}  // namespace
+
+void setEndOfRunWork(EndOfRunWork work) { endOfRunWork.store(work); }
+
+void endRunEarly(const char* message) {
+#if defined(TARNWICK_FATAL_THROWS)
+  std::fflush(stdout);
+  throw FatalEnd{message};
+#else
+  // The end-of-run work may itself fail and end the run (a report that
+  // cannot be written): on the same thread it is not run again.
+  if (endingThread.load() != std::this_thread::get_id()) {
+    endingLock().lock();
+    endingThread.store(std::this_thread::get_id());
+    if (EndOfRunWork work = endOfRunWork.exchange(nullptr)) {
+      std::string shown = message != nullptr ? withoutFinalLineEnd(message) : std::string();
+      work(1, message != nullptr ? shown.c_str() : nullptr);
+    }
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // Not exit(): static destructors would tear down state that a reader
+  // thread may still be using.
+  std::_Exit(1);
+#endif
+}
+
+void exitWithError(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
+  va_end(again);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  endRunEarly(text.c_str());
+}

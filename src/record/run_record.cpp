@@ -1,0 +1,103 @@
+#include "record/run_record.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+RunRecord runRecord;
+RunTotals& runTotals = runRecord.totals();
+
+namespace {
+
+int32_t* counterOf(RunTotals& totals, LineClass lineClass) {
+  switch (lineClass) {
+    case LineClass::ignore:
+      return &totals.ignoreCount;
+    case LineClass::success:
+      return &totals.successCount;
+    case LineClass::failure:
+      return &totals.failureCount;
+    case LineClass::summary:
+      return &totals.summaryCount;
+    case LineClass::unmatched:
+      break;
+  }
+  return &totals.unmatchedCount;
+}
+
+}  // namespace
+
+// Events come from one thread at a time unless two streams are classified at
+// once; only then is the lock taken, so log mode never pays for it. The lock
+// is recursive: a listener's failure ends the run through the fatal path,
+// which tells the listeners the run ended from inside the call.
+#define TELL(call)                                            \
+  do {                                                        \
+    std::unique_lock<std::recursive_mutex> guard = hold();    \
+    for (RunListener * listener : listeners_) listener->call; \
+  } while (false)
+
+std::unique_lock<std::recursive_mutex> RunRecord::hold() {
+  if (!shared_) return std::unique_lock<std::recursive_mutex>();
+  return std::unique_lock<std::recursive_mutex>(lock_);
+}
+
+void RunRecord::setShared(bool shared) { shared_ = shared; }
+
+void RunRecord::addListener(RunListener* listener) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  listeners_.push_back(listener);
+}
+
+void RunRecord::reset() {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  listeners_.clear();
+  totals_ = RunTotals();
+  ended_ = false;
+  shared_ = false;
+}
+
+void RunRecord::logStarted(const char* path) { TELL(logStarted(path)); }
+
+void RunRecord::lineClassified(const ClassifiedLine& line) {
+  std::unique_lock<std::recursive_mutex> guard = hold();
+  ++*counterOf(totals_, line.lineClass);
+  for (RunListener* listener : listeners_) listener->lineClassified(line);
+}
+
+void RunRecord::logFinished(const char* path, uint64_t lines) { TELL(logFinished(path, lines)); }
+
+void RunRecord::copyTried(const CopyAttempt& copy) {
+  std::unique_lock<std::recursive_mutex> guard = hold();
+  ++(copy.ok ? totals_.copiedCount : totals_.copyFailCount);
+  for (RunListener* listener : listeners_) listener->copyTried(copy);
+}
+
+void RunRecord::listingEntryWritten(const char* listingPath, const char* entry) {
+  TELL(listingEntryWritten(listingPath, entry));
+}
+
+void RunRecord::toolStarted(const char* commandLine) { TELL(toolStarted(commandLine)); }
+
+void RunRecord::toolEnded(bool started, int32_t exitCode) { TELL(toolEnded(started, exitCode)); }
+
+void RunRecord::message(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+  if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
+  va_end(again);
+  TELL(message(text.c_str(), text.size()));
+}
+
+void RunRecord::runEnded(int status, const char* fatalMessage) {
+  // Always locked: the fatal path may end the run on a reader thread.
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  if (ended_) return;
+  ended_ = true;
+  for (RunListener* listener : listeners_) listener->runEnded(status, fatalMessage);
+}

@@ -1,0 +1,112 @@
+// The record of one run: what the classifier, the actions and exec mode
+// report, in the order it happens, and the counters it adds up. Whatever a
+// run shows (the console text, reports) is written by listeners of the
+// record, never by the code that did the work.
+#ifndef TARNWICK_RECORD_RUN_RECORD_H
+#define TARNWICK_RECORD_RUN_RECORD_H
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "base/printf_format.h"
+
+/// The counters of the run. Each analysed line raises exactly one of the
+/// first five; the copy action raises the last two.
+struct RunTotals {
+  int32_t ignoreCount = 0;
+  int32_t successCount = 0;
+  int32_t failureCount = 0;
+  int32_t summaryCount = 0;
+  int32_t unmatchedCount = 0;
+  int32_t copiedCount = 0;
+  int32_t copyFailCount = 0;
+};
+
+enum class LineClass { ignore, success, failure, summary, unmatched };
+
+/// One classified line, borrowed for the call only.
+struct ClassifiedLine {
+  LineClass lineClass;
+  const char* log;      // the log as named in "Processing <log>..."
+  uint64_t lineNumber;  // 1-based, blank lines counted
+  const char* text;     // length bytes, NUL after them; may hold NULs
+  size_t length;
+  const char* rule;  // pattern of the rule that decided it; null for unmatched
+};
+
+/// One copy that was tried.
+struct CopyAttempt {
+  const char* from;
+  const char* to;
+  bool ok;
+  const char* error;  // the system's text, or the reason it was refused; null when ok
+};
+
+/// Hears a run's events, on the thread that reports them, one call at a
+/// time. Every method has a do-nothing default.
+class RunListener {
+ public:
+  virtual ~RunListener() = default;
+  virtual void logStarted(const char* /*path*/) {}
+  virtual void lineClassified(const ClassifiedLine& /*line*/) {}
+  virtual void logFinished(const char* /*path*/, uint64_t /*lines*/) {}
+  virtual void copyTried(const CopyAttempt& /*copy*/) {}
+  virtual void listingEntryWritten(const char* /*listingPath*/, const char* /*entry*/) {}
+  virtual void toolStarted(const char* /*commandLine*/) {}
+  /// started is false when the tool could not be started.
+  virtual void toolEnded(bool /*started*/, int32_t /*exitCode*/) {}
+  /// A progress line, warning or error message, exactly as it is printed.
+  virtual void message(const char* /*text*/, size_t /*length*/) {}
+  /// The run is over: status is its exit status, fatalMessage the message
+  /// it ended with (without its final line end) or null. Told once.
+  virtual void runEnded(int /*status*/, const char* /*fatalMessage*/) {}
+};
+
+/// The one record of a run. Events may come from the main thread and the
+/// reader threads of exec mode; they are delivered one at a time.
+class RunRecord {
+ public:
+  /// listener stays the caller's and must outlive the record's use.
+  void addListener(RunListener* listener);
+  /// Forgets the listeners and zeroes the counters: a fresh run.
+  void reset();
+  /// True while two threads may report at once (both streams of the tool
+  /// classified); events are then serialised by a lock. Main thread only,
+  /// while no other thread reports.
+  void setShared(bool shared);
+
+  void logStarted(const char* path);
+  /// Raises the line's counter and tells the listeners.
+  void lineClassified(const ClassifiedLine& line);
+  void logFinished(const char* path, uint64_t lines);
+  /// Raises copied or copy fail.
+  void copyTried(const CopyAttempt& copy);
+  void listingEntryWritten(const char* listingPath, const char* entry);
+  void toolStarted(const char* commandLine);
+  void toolEnded(bool started, int32_t exitCode);
+  /// A printf-formatted message for the listeners.
+  void message(const char* format, ...) TARNWICK_FORMAT_CHECK(2, 3);
+  /// Tells the listeners once; later calls do nothing.
+  void runEnded(int status, const char* fatalMessage);
+
+  const RunTotals& totals() const { return totals_; }
+  RunTotals& totals() { return totals_; }
+
+ private:
+  std::unique_lock<std::recursive_mutex> hold();
+
+  std::recursive_mutex lock_;
+  bool shared_ = false;
+  std::vector<RunListener*> listeners_;
+  RunTotals totals_;
+  bool ended_ = false;
+};
+
+/// The process's run.
+extern RunRecord runRecord;
+/// Its counters, under the name the rest of the design uses.
+extern RunTotals& runTotals;
+
+#endif

@@ -1,0 +1,30 @@
+#include "report/console_printer.h"
+
+#include <cstring>
+
+void ConsolePrinter::logStarted(const char* path) {
+  std::fprintf(stream_, "Processing %s...\n", path);
+}
+
+void ConsolePrinter::lineClassified(const ClassifiedLine& line) {
+  const char* prefix;
+  if (line.lineClass == LineClass::failure) {
+    prefix = "failure: ";
+  } else if (line.lineClass == LineClass::unmatched) {
+    prefix = "unmatched: ";
+  } else {
+    return;
+  }
+  if (debug_) std::fputs(prefix, stream_);
+  // Written by length, not through "%s": nothing on this path needs strlen,
+  // and a line of 2 GiB or more goes out whole.
+  const void* nul = std::memchr(line.text, '\0', line.length);
+  size_t shown =
+      nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - line.text) : line.length;
+  std::fwrite(line.text, 1, shown, stream_);
+  std::fputc('\n', stream_);
+}
+
+void ConsolePrinter::message(const char* text, size_t length) {
+  std::fwrite(text, 1, length, stream_);
+}
