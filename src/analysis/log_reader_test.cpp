@@ -96,3 +96,81 @@ TEST(LogReaderTest, ReadsAHundredMegabyteLineWhole) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Numbered {
+  std::vector<std::pair<std::string, uint64_t>> lines;
+  uint64_t total = 0;
+};
+
+/// Each non-empty line with its number, where LF, CR LF and a lone CR each
+/// end one line; and the number of the last line.
+Numbered referenceNumbers(const std::string& content) {
+  Numbered result;
+  uint64_t number = 1;
+  std::string current;
+  for (size_t i = 0; i < content.size(); ++i) {
+    char c = content[i];
+    if (c != '\r' && c != '\n') {
+      current += c;
+      continue;
+    }
+    if (!current.empty()) result.lines.emplace_back(current, number);
+    current.clear();
+    if (c == '\r' && i + 1 < content.size() && content[i + 1] == '\n') ++i;
+    ++number;
+  }
+  if (!current.empty()) result.lines.emplace_back(current, number);
+  result.total = current.empty() ? number - 1 : number;
+  return result;
+}
+
+Numbered readNumbered(const std::string& content) {
+  Numbered result;
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) return result;
+  std::fwrite(content.data(), 1, content.size(), file);
+  std::rewind(file);
+  {
+    LogReader reader(file, "test.log");
+    while (const char* line = reader.readLogLine()) {
+      result.lines.emplace_back(std::string(line, reader.lineLength()), reader.lineNumber());
+    }
+    result.total = reader.linesSeen();
+  }
+  std::fclose(file);
+  return result;
+}
+
+TEST(LogReaderTest, NumbersLinesCountingEveryLineEnd) {
+  struct Row {
+    const char* name;
+    std::string content;
+  };
+  const std::string edgeLine(kBlock - 1, 'x');
+  const Row rows[] = {
+      {"empty", ""},
+      {"blank lines count", "a\n\n\nb\n"},
+      {"CR LF is one end", "a\r\nb\r\n\r\nc"},
+      {"LF CR is two ends", "a\n\rb"},
+      {"lone CRs", "a\rb\r\rc\r"},
+      {"only line ends", "\n\r\n\r"},
+      {"no final end", "a\nb"},
+      {"CR LF across the block edge", edgeLine + "\r\nb\nc"},
+      {"CR then LF CR across the edge", std::string(kBlock - 2, 'y') + "\r\r\n\rz"},
+      {"blank lines across the edge", std::string(kBlock - 3, 'w') + "\n\n\n\n\nv\n"},
+  };
+  for (const Row& row : rows) {
+    Numbered expected = referenceNumbers(row.content);
+    Numbered got = readNumbered(row.content);
+    EXPECT_EQ(got.total, expected.total) << row.name;
+    ASSERT_EQ(got.lines.size(), expected.lines.size()) << row.name;
+    for (size_t i = 0; i < got.lines.size(); ++i) {
+      EXPECT_EQ(got.lines[i].second, expected.lines[i].second) << row.name << " line " << i;
+      EXPECT_EQ(got.lines[i].first.size(), expected.lines[i].first.size()) << row.name;
+    }
+  }
+}
+
+}  // namespace
