@@ -101,12 +101,17 @@ char* LogReader::readLogLine() {
 }
 
 std::FILE* openLogFile(const char* path) {
+  if (std::strcmp(path, "-") == 0) return binaryStandardInput();
   std::FILE* file = std::fopen(path, "r");
   if (file != nullptr && isOpenFolder(file)) {
     std::fclose(file);
     return nullptr;
   }
   return file;
+}
+
+void closeLogFile(std::FILE* file) {
+  if (file != stdin) std::fclose(file);
 }
 
 void processLogFile(const char* path) {
@@ -121,6 +126,6 @@ void processLogFile(const char* path) {
     }
     lines = reader.linesSeen();
   }
-  std::fclose(file);
+  closeLogFile(file);
   runRecord.logFinished(path, lines);
 }

@@ -60,10 +60,14 @@ class LogReader {
   bool midLine_ = false;   // the file ended inside a line
 };
 
-/// Opens path for reading in text mode, or returns null when it cannot be
-/// opened. A folder cannot: some C runtimes open one and fail every read,
-/// which would pass it off as an empty log. The caller closes the file.
+/// Opens path for reading, or returns null when it cannot be opened. A
+/// folder cannot: some C runtimes open one and fail every read, which would
+/// pass it off as an empty log. "-" is the standard input (a file named "-"
+/// is still "./-"). The caller closes the file with closeLogFile.
 std::FILE* openLogFile(const char* path);
+
+/// Closes a file of openLogFile; the standard input stays open.
+void closeLogFile(std::FILE* file);
 
 /// Prints "Processing <path>...", classifies every line of the file in
 /// order, and closes it. A file that does not open ends the run with

@@ -1,8 +1,10 @@
 // The entry: walks the options, prepares and checks the rules, runs the
 // chosen mode and judges the run by its totals.
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "analysis/listing_files.h"
@@ -12,6 +14,10 @@
 #include "platform/file_system.h"
 #include "record/run_record.h"
 #include "report/console_printer.h"
+#include "report/github_annotations.h"
+#include "report/json_report.h"
+#include "report/junit_report.h"
+#include "report/report_file.h"
 #include "rules/builtin_rules.h"
 #include "rules/configuration.h"
 #include "rules/rule_set.h"
@@ -29,7 +35,26 @@ struct CommandLine {
   const char* logFileName = nullptr;  // shared by -log and -scan
   const char* configFileName = nullptr;
   int commandStart = 0;
+  // Reports and gates: none of them changes a run that does not ask.
+  const char* jsonFile = nullptr;
+  const char* junitFile = nullptr;
+  bool github = false;
+  bool toolStatusGate = false;
+  long long maxFailures = -1;  // -1: no gate
+  long long maxUnmatched = -1;
 };
+
+/// The value of a gate option: a non-negative decimal number (saturating).
+long long gateValue(const char* option, const char* text) {
+  std::string usage = std::string(option) + " requires a non-negative decimal number";
+  if (*text == '\0') exitWithUsage(usage.c_str());
+  long long value = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') exitWithUsage(usage.c_str());
+    value = value > (LLONG_MAX - 9) / 10 ? LLONG_MAX : value * 10 + (*p - '0');
+  }
+  return value;
+}
 
 /// "-Dname=value": split at the first "=" and defined at once.
 void defineVariable(const char* argument) {
@@ -68,9 +93,56 @@ CommandLine walkOptions(int argc, char** argv) {
       debugEnabled = true;
     } else if (std::strcmp(argument, "-sanitize") == 0) {
       options.sanitizeRequested = true;
+    } else if (std::strcmp(argument, "-json") == 0) {
+      if (!hasValue) exitWithUsage("-json requires a filename");
+      options.jsonFile = argv[++i];
+    } else if (std::strcmp(argument, "-junit") == 0) {
+      if (!hasValue) exitWithUsage("-junit requires a filename");
+      options.junitFile = argv[++i];
+    } else if (std::strcmp(argument, "-github") == 0) {
+      options.github = true;
+    } else if (std::strcmp(argument, "-maxfailures") == 0) {
+      if (!hasValue) exitWithUsage("-maxfailures requires a number");
+      options.maxFailures = gateValue(argument, argv[++i]);
+    } else if (std::strcmp(argument, "-maxunmatched") == 0) {
+      if (!hasValue) exitWithUsage("-maxunmatched requires a number");
+      options.maxUnmatched = gateValue(argument, argv[++i]);
+    } else if (std::strcmp(argument, "-toolstatus") == 0) {
+      options.toolStatusGate = true;
     }
   }
+  if (options.jsonFile != nullptr && options.junitFile != nullptr &&
+      std::strcmp(options.jsonFile, options.junitFile) == 0) {
+    exitWithUsage("-json and -junit name the same file");
+  }
   return options;
+}
+
+/// A long build must not run only to lose its report: each report's folder
+/// must exist before anything else happens.
+void checkReportFolders(const CommandLine& options) {
+  for (const char* report : {options.jsonFile, options.junitFile}) {
+    if (report != nullptr && !reportFolderExists(report)) {
+      exitWithError("ERROR: Report folder for '%s' does not exist\n", report);
+    }
+  }
+}
+
+/// The quality gates, after everything else a run prints: the tool's exit
+/// code, then the failures, then the unmatched lines.
+void checkGates(const CommandLine& options) {
+  const RunTotals& totals = runRecord.totals();
+  if (options.toolStatusGate && runRecord.toolRan() && runRecord.toolExitCode() != 0) {
+    exitWithError("ERROR: The tool ended with exit code %d\n", runRecord.toolExitCode());
+  }
+  if (options.maxFailures >= 0 && totals.failureCount > options.maxFailures) {
+    exitWithError("ERROR: %d failures, more than the %lld allowed\n", totals.failureCount,
+                  options.maxFailures);
+  }
+  if (options.maxUnmatched >= 0 && totals.unmatchedCount > options.maxUnmatched) {
+    exitWithError("ERROR: %d unmatched lines, more than the %lld allowed\n", totals.unmatchedCount,
+                  options.maxUnmatched);
+  }
 }
 
 void validateCopyRules() {
@@ -123,8 +195,24 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  checkReportFolders(options);
   ConsolePrinter console(stdout, debugEnabled);
   runRecord.addListener(&console);
+  std::unique_ptr<GithubAnnotations> github;
+  if (options.github) {
+    github = std::make_unique<GithubAnnotations>(stdout);
+    runRecord.addListener(github.get());
+  }
+  std::unique_ptr<JsonReport> json;
+  if (options.jsonFile != nullptr) {
+    json = std::make_unique<JsonReport>(options.jsonFile, options.execRequested ? "exec" : "log");
+    runRecord.addListener(json.get());
+  }
+  std::unique_ptr<JunitReport> junit;
+  if (options.junitFile != nullptr) {
+    junit = std::make_unique<JunitReport>(options.junitFile);
+    runRecord.addListener(junit.get());
+  }
   setEndOfRunWork(endRecordedRun);
 
   if (options.configFileName != nullptr) {
@@ -132,6 +220,7 @@ int main(int argc, char** argv) {
   } else {
     loadBuiltinRules();
   }
+  for (const auto& file : ruleSet.listingFiles) runRecord.listingFile(file->path.c_str());
   validateCopyRules();
   if (!ruleSet.listingFiles.empty() && purgeEnabled) purgeListingFiles();
   compileAllRules(options.execRequested);
@@ -151,6 +240,7 @@ int main(int argc, char** argv) {
     exitWithUsage("Invalid mode");
   }
   result = printSummary(result);
+  checkGates(options);
   setEndOfRunWork(nullptr);
   runRecord.runEnded(result, nullptr);
   std::fflush(stdout);

@@ -42,4 +42,15 @@ bool deleteFile(const char* path);
 /// a folder and fails every read, where the Windows one refuses to open it.
 bool isOpenFolder(std::FILE* file);
 
+/// Moves from onto to in one step, replacing a file already at to; false
+/// when the move failed (from is then left as it was).
+bool replaceFile(const char* from, const char* to);
+
+/// The running process's id, for names of temporary files.
+unsigned long currentProcessId();
+
+/// The process's standard input, switched to binary reads where the runtime
+/// would otherwise translate line ends or stop at Ctrl-Z.
+std::FILE* binaryStandardInput();
+
 #endif

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/file_system.h"
@@ -98,3 +99,9 @@ bool isOpenFolder(std::FILE* file) {
   struct stat status;
   return fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode);
 }
+
+bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+unsigned long currentProcessId() { return static_cast<unsigned long>(getpid()); }
+
+std::FILE* binaryStandardInput() { return stdin; }

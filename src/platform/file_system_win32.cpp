@@ -1,4 +1,5 @@
 #include <direct.h>
+#include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
@@ -51,4 +52,15 @@ bool isOpenFolder(std::FILE* file) {
   // The runtime refuses to open a folder; asked anyway, should one differ.
   struct _stat64 status;
   return _fstat64(_fileno(file), &status) == 0 && (status.st_mode & _S_IFDIR) != 0;
+}
+
+bool replaceFile(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+unsigned long currentProcessId() { return GetCurrentProcessId(); }
+
+std::FILE* binaryStandardInput() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  return stdin;
 }

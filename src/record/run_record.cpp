@@ -55,6 +55,8 @@ void RunRecord::reset() {
   totals_ = RunTotals();
   ended_ = false;
   shared_ = false;
+  toolRan_ = false;
+  toolExitCode_ = 0;
 }
 
 void RunRecord::logStarted(const char* path) { TELL(logStarted(path)); }
@@ -79,7 +81,13 @@ void RunRecord::listingEntryWritten(const char* listingPath, const char* entry) 
 
 void RunRecord::toolStarted(const char* commandLine) { TELL(toolStarted(commandLine)); }
 
-void RunRecord::toolEnded(bool started, int32_t exitCode) { TELL(toolEnded(started, exitCode)); }
+void RunRecord::listingFile(const char* path) { TELL(listingFile(path)); }
+
+void RunRecord::toolEnded(bool started, int32_t exitCode) {
+  toolRan_ = started;
+  toolExitCode_ = exitCode;
+  TELL(toolEnded(started, exitCode));
+}
 
 void RunRecord::message(const char* format, ...) {
   va_list args;

@@ -54,6 +54,8 @@ class RunListener {
   virtual void logFinished(const char* /*path*/, uint64_t /*lines*/) {}
   virtual void copyTried(const CopyAttempt& /*copy*/) {}
   virtual void listingEntryWritten(const char* /*listingPath*/, const char* /*entry*/) {}
+  /// A listing file of the run, told once each before any line is read.
+  virtual void listingFile(const char* /*path*/) {}
   virtual void toolStarted(const char* /*commandLine*/) {}
   /// started is false when the tool could not be started.
   virtual void toolEnded(bool /*started*/, int32_t /*exitCode*/) {}
@@ -84,12 +86,18 @@ class RunRecord {
   /// Raises copied or copy fail.
   void copyTried(const CopyAttempt& copy);
   void listingEntryWritten(const char* listingPath, const char* entry);
+  void listingFile(const char* path);
   void toolStarted(const char* commandLine);
   void toolEnded(bool started, int32_t exitCode);
   /// A printf-formatted message for the listeners.
   void message(const char* format, ...) TARNWICK_FORMAT_CHECK(2, 3);
   /// Tells the listeners once; later calls do nothing.
   void runEnded(int status, const char* fatalMessage);
+
+  /// The tool's exit code once it ended; toolRan() is false until then and
+  /// when it did not start.
+  bool toolRan() const { return toolRan_; }
+  int32_t toolExitCode() const { return toolExitCode_; }
 
   const RunTotals& totals() const { return totals_; }
   RunTotals& totals() { return totals_; }
@@ -102,6 +110,8 @@ class RunRecord {
   std::vector<RunListener*> listeners_;
   RunTotals totals_;
   bool ended_ = false;
+  bool toolRan_ = false;
+  int32_t toolExitCode_ = 0;
 };
 
 /// The process's run.

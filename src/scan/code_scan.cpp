@@ -26,7 +26,7 @@ void scanCodes(const char* path) {
       counts.add(codePattern.program->groupStart[1]);
     }
   }
-  std::fclose(file);
+  closeLogFile(file);
   for (const std::string& key : counts.keys()) {
     std::printf("%s\t%d\n", key.c_str(), static_cast<int>(counts.countOf(key.c_str())));
   }

@@ -1,0 +1,46 @@
+// The JUnit XML report, as Jenkins, GitLab and Azure read test results.
+#ifndef TARNWICK_REPORT_JUNIT_REPORT_H
+#define TARNWICK_REPORT_JUNIT_REPORT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "record/run_record.h"
+#include "report/report_file.h"
+
+/// Writes <testsuites> holding one <testsuite name="tarnwick">: a <testcase>
+/// per analysed log (its path as the name), failed with the number of its
+/// failure lines and a body listing them as "path:line: text", and a
+/// <testcase name="verdict"> that fails with the fatal message when the run
+/// ends with status 1. Log text is made valid UTF-8 without the characters
+/// XML cannot hold, and escaped by TinyXML, so a strict parser reads the
+/// file whatever the logs held. Test cases and failure bodies are spooled to
+/// temporary files beside the report, so memory stays flat.
+class JunitReport : public RunListener {
+ public:
+  explicit JunitReport(const std::string& path);
+  ~JunitReport() override;
+
+  void logStarted(const char* path) override;
+  void lineClassified(const ClassifiedLine& line) override;
+  void logFinished(const char* path, uint64_t lines) override;
+  void runEnded(int status, const char* fatalMessage) override;
+
+ private:
+  void closeTestCase();
+  void dropSpools();
+
+  ReportFile file_;
+  std::string casesPath_, bodyPath_;
+  std::FILE* cases_ = nullptr;  // finished <testcase> elements
+  std::FILE* body_ = nullptr;   // the failure lines of the open log
+  bool logOpen_ = false;
+  std::string log_;
+  uint64_t logFailures_ = 0;
+  uint64_t testCases_ = 0;
+  uint64_t failedCases_ = 0;
+  bool failed_ = false;
+};
+
+#endif
