@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "driver/help.h"
+
 void exitWithError(const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -14,13 +16,9 @@ void exitWithError(const char* format, ...) {
 }
 
 void exitWithUsage(const char* message) {
-  std::printf("Tarnwick version 0.10\n");
+  printBanner();
   if (message != nullptr) std::printf("ERROR: %s\n", message);
-  std::printf(
-      "Usage:\ttarnwick [-debug] [-sanitize] [-Dname=value] [-cfg <configfile>] -exec "
-      "<cmd_to_run> [<arg1> ...]\n"
-      "\ttarnwick [-debug] [-Dname=value] [-cfg <configfile>] -log <logfile>\n"
-      "\ttarnwick -scan <logfile>\n");
+  printUsage();
   std::fflush(stdout);
   std::exit(1);
 }
