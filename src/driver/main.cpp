@@ -10,6 +10,7 @@
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
 #include "base/fatal.h"
+#include "driver/help.h"
 #include "driver/usage.h"
 #include "platform/file_system.h"
 #include "record/run_record.h"
@@ -187,6 +188,7 @@ void endRecordedRun(int status, const char* message) { runRecord.runEnded(status
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (answerInformationRequest(argc, argv)) return 0;
   if (argc < 3) exitWithUsage("Insufficient arguments");
   CommandLine options = walkOptions(argc, argv);
 

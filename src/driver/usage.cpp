@@ -4,18 +4,15 @@
 #include <string>
 
 #include "base/fatal.h"
+#include "driver/help.h"
 
 void exitWithUsage(const char* message) {
-  std::printf("Tarnwick version 0.10\n");
+  printBanner();
   std::string error;
   if (message != nullptr) {
     error = std::string("ERROR: ") + message;
     std::printf("%s\n", error.c_str());
   }
-  std::printf(
-      "Usage:\ttarnwick [-debug] [-sanitize] [-Dname=value] [-cfg <configfile>] -exec "
-      "<cmd_to_run> [<arg1> ...]\n"
-      "\ttarnwick [-debug] [-Dname=value] [-cfg <configfile>] -log <logfile>\n"
-      "\ttarnwick -scan <logfile>\n");
+  printUsage();
   endRunEarly(message != nullptr ? error.c_str() : nullptr);
 }

@@ -44,6 +44,32 @@ TEST_F(LogModeTest, CommandLineErrorsPrintTheUsage) {
   }
 }
 
+TEST_F(LogModeTest, ALoneHelpOrVersionAnswersAndEndsWell) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string out;
+    int status;
+  };
+  const Row rows[] = {
+      {{"--help"}, usageText(""), 0},
+      {{"--version"}, "tarnwick 0.10\n", 0},
+      // Anything else is a command line as before.
+      {{"-help"}, usageText("Insufficient arguments"), 1},
+      {{"--Version"}, usageText("Insufficient arguments"), 1},
+      {{"--help", "--version"}, usageText("Invalid mode"), 1},
+      {{"-debug", "--help"}, usageText("Invalid mode"), 1},
+      {{"-log", "--version"}, "Processing --version...\nFailed to open \"--version\"\n", 1},
+  };
+  for (const Row& row : rows) {
+    RunResult result = run(row.args);
+    std::string shown;
+    for (const std::string& arg : row.args) shown += " " + arg;
+    EXPECT_EQ(result.status, row.status) << shown;
+    EXPECT_EQ(result.out, textMode(row.out)) << shown;
+    EXPECT_EQ(result.err, "") << shown;
+  }
+}
+
 TEST_F(LogModeTest, ClassifiesEveryLineAndJudgesTheRun) {
   struct Row {
     const char* name;
