@@ -41,6 +41,7 @@ struct CommandLine {
   const char* junitFile = nullptr;
   bool github = false;
   bool toolStatusGate = false;
+  bool classifyOutput = false;
   long long maxFailures = -1;  // -1: no gate
   long long maxUnmatched = -1;
 };
@@ -110,6 +111,8 @@ CommandLine walkOptions(int argc, char** argv) {
       options.maxUnmatched = gateValue(argument, argv[++i]);
     } else if (std::strcmp(argument, "-toolstatus") == 0) {
       options.toolStatusGate = true;
+    } else if (std::strcmp(argument, "-classifyoutput") == 0) {
+      options.classifyOutput = true;
     }
   }
   if (options.jsonFile != nullptr && options.junitFile != nullptr &&
@@ -234,7 +237,7 @@ int main(int argc, char** argv) {
     char** words = argv + options.commandStart + 1;
     char** sanitized = nullptr;
     if (options.sanitizeRequested) words = sanitized = sanitizeArguments(wordCount, words);
-    result = execMode(wordCount, words);
+    result = execMode(wordCount, words, options.classifyOutput);
     std::free(sanitized);
   } else if (options.logRequested) {
     processLogFile(options.logFileName);

@@ -2,9 +2,17 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 RunRecord runRecord;
+
+const char kStdoutLog[] = "<stdout>";
+const char kStderrLog[] = "<stderr>";
+
+bool isStreamLog(const char* log) {
+  return std::strcmp(log, kStdoutLog) == 0 || std::strcmp(log, kStderrLog) == 0;
+}
 RunTotals& runTotals = runRecord.totals();
 
 namespace {

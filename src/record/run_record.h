@@ -36,6 +36,12 @@ struct ClassifiedLine {
   const char* rule;  // pattern of the rule that decided it; null for unmatched
 };
 
+/// The logs that stand for the tool's own output under -classifyoutput:
+/// their lines were echoed already and no file holds them.
+extern const char kStdoutLog[];
+extern const char kStderrLog[];
+bool isStreamLog(const char* log);
+
 /// One copy that was tried.
 struct CopyAttempt {
   const char* from;
@@ -78,6 +84,11 @@ class RunRecord {
   /// classified); events are then serialised by a lock. Main thread only,
   /// while no other thread reports.
   void setShared(bool shared);
+  bool shared() const { return shared_; }
+  /// Holds the record's lock while it is shared, for work that must not
+  /// interleave with another thread's (a line's classification and actions);
+  /// holds nothing otherwise.
+  std::unique_lock<std::recursive_mutex> hold();
 
   void logStarted(const char* path);
   /// Raises the line's counter and tells the listeners.
@@ -103,8 +114,6 @@ class RunRecord {
   RunTotals& totals() { return totals_; }
 
  private:
-  std::unique_lock<std::recursive_mutex> hold();
-
   std::recursive_mutex lock_;
   bool shared_ = false;
   std::vector<RunListener*> listeners_;

@@ -15,6 +15,8 @@ void ConsolePrinter::lineClassified(const ClassifiedLine& line) {
   } else {
     return;
   }
+  // The tool's own lines were echoed as they came.
+  if (isStreamLog(line.log)) return;
   if (debug_) std::fputs(prefix, stream_);
   // Written by length, not through "%s": nothing on this path needs strlen,
   // and a line of 2 GiB or more goes out whole.

@@ -10,7 +10,8 @@
 /// Prints "Processing <log>...", every failure and unmatched line (with
 /// "failure: " / "unmatched: " in front when debug), and every message, on
 /// stream (stdout in a run). Lines stop at their first NUL, as they always
-/// have on the console.
+/// have on the console. The tool's own lines (isStreamLog) were echoed
+/// already and are not printed again.
 class ConsolePrinter : public RunListener {
  public:
   ConsolePrinter(std::FILE* stream, bool debug) : stream_(stream), debug_(debug) {}

@@ -33,10 +33,6 @@ std::string escape(const std::string& text, bool property) {
 
 }  // namespace
 
-bool isStreamLog(const char* log) {
-  return std::strcmp(log, "<stdout>") == 0 || std::strcmp(log, "<stderr>") == 0;
-}
-
 std::string GithubAnnotations::escapeData(const std::string& text) { return escape(text, false); }
 
 std::string GithubAnnotations::escapeProperty(const std::string& text) {

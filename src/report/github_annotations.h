@@ -28,7 +28,4 @@ class GithubAnnotations : public RunListener {
   std::FILE* stream_;
 };
 
-/// True for the names of the logs that stand for the tool's own output.
-bool isStreamLog(const char* log);
-
 #endif

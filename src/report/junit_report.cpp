@@ -43,6 +43,8 @@ JunitReport::JunitReport(const std::string& path) : file_(path) {
   std::string stem = path + ".tarnwick-" + std::to_string(currentProcessId());
   casesPath_ = stem + ".cases";
   bodyPath_ = stem + ".body";
+  streams_[0].path = stem + ".stdout";
+  streams_[1].path = stem + ".stderr";
   cases_ = openSpool(casesPath_);
   body_ = openSpool(bodyPath_);
   if (cases_ == nullptr || body_ == nullptr || !file_.open()) {
@@ -54,12 +56,15 @@ JunitReport::JunitReport(const std::string& path) : file_(path) {
 JunitReport::~JunitReport() { dropSpools(); }
 
 void JunitReport::dropSpools() {
-  for (std::FILE** spool : {&cases_, &body_}) {
+  for (std::FILE** spool : {&cases_, &body_, &streams_[0].spool, &streams_[1].spool}) {
     if (*spool != nullptr) std::fclose(*spool);
     *spool = nullptr;
   }
   deleteFile(casesPath_.c_str());
   deleteFile(bodyPath_.c_str());
+  for (Stream& stream : streams_) {
+    if (stream.seen) deleteFile(stream.path.c_str());
+  }
 }
 
 void JunitReport::logStarted(const char* path) {
@@ -71,11 +76,49 @@ void JunitReport::logStarted(const char* path) {
 }
 
 void JunitReport::lineClassified(const ClassifiedLine& line) {
+  Stream* stream = nullptr;
+  if (isStreamLog(line.log)) {
+    stream = &streams_[std::strcmp(line.log, kStdoutLog) == 0 ? 0 : 1];
+    if (!stream->seen) {
+      stream->seen = true;
+      stream->spool = openSpool(stream->path);
+      if (stream->spool == nullptr) failed_ = true;
+    }
+  }
   if (line.lineClass != LineClass::failure) return;
-  ++logFailures_;
   std::string entry = std::string(line.log) + ":" + std::to_string(line.lineNumber) + ": ";
   entry.append(line.text, line.length);
-  if (!append(body_, xmlText(entry) + "\n")) failed_ = true;
+  entry = xmlText(entry) + "\n";
+  if (stream != nullptr) {
+    ++stream->failures;
+    if (stream->spool == nullptr || !append(stream->spool, entry)) failed_ = true;
+    return;
+  }
+  ++logFailures_;
+  if (!append(body_, entry)) failed_ = true;
+}
+
+void JunitReport::writeStreamCase(Stream& stream) {
+  if (!stream.seen) return;
+  ++testCases_;
+  const char* name = &stream == &streams_[0] ? kStdoutLog : kStderrLog;
+  std::string head = "    <testcase name=\"" + xmlText(name) + "\" classname=\"tarnwick\">\n";
+  if (stream.failures == 0 || stream.spool == nullptr) {
+    failed_ |= !append(cases_, head + "    </testcase>\n");
+    return;
+  }
+  ++failedCases_;
+  head += "      <failure message=\"" + std::to_string(stream.failures) +
+          " failure lines\" type=\"failure\">";
+  failed_ |= !append(cases_, head);
+  if (std::fflush(stream.spool) != 0) failed_ = true;
+  std::rewind(stream.spool);
+  char buffer[64 * 1024];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream.spool)) > 0) {
+    if (std::fwrite(buffer, 1, got, cases_) != got) failed_ = true;
+  }
+  failed_ |= !append(cases_, "</failure>\n    </testcase>\n");
 }
 
 void JunitReport::logFinished(const char* /*path*/, uint64_t /*lines*/) {
@@ -113,6 +156,7 @@ void JunitReport::closeTestCase() {
 
 void JunitReport::runEnded(int status, const char* fatalMessage) {
   if (logOpen_) closeTestCase();
+  for (Stream& stream : streams_) writeStreamCase(stream);
   bool verdictFailed = status != 0;
   uint64_t tests = testCases_ + 1;
   uint64_t failures = failedCases_ + (verdictFailed ? 1 : 0);

@@ -16,7 +16,8 @@
 /// ends with status 1. Log text is made valid UTF-8 without the characters
 /// XML cannot hold, and escaped by TinyXML, so a strict parser reads the
 /// file whatever the logs held. Test cases and failure bodies are spooled to
-/// temporary files beside the report, so memory stays flat.
+/// temporary files beside the report, so memory stays flat. The tool's own
+/// output (kStdoutLog, kStderrLog) gets a test case per stream.
 class JunitReport : public RunListener {
  public:
   explicit JunitReport(const std::string& path);
@@ -41,6 +42,17 @@ class JunitReport : public RunListener {
   uint64_t testCases_ = 0;
   uint64_t failedCases_ = 0;
   bool failed_ = false;
+
+  /// The tool's own output under -classifyoutput: a test case per stream,
+  /// written at the end, since its lines come between other logs' lines.
+  struct Stream {
+    std::string path;
+    std::FILE* spool = nullptr;
+    bool seen = false;
+    uint64_t failures = 0;
+  };
+  Stream streams_[2];
+  void writeStreamCase(Stream& stream);
 };
 
 #endif

@@ -11,6 +11,7 @@
 #include "record/run_record.h"
 #include "rules/rule_set.h"
 #include "runner/pipe_reader.h"
+#include "runner/stream_lines.h"
 
 namespace {
 
@@ -113,10 +114,37 @@ void onStdoutLine(const char* piece, size_t length) {
 
 void onStderrLine(const char* piece, size_t length) { echo(stderr, "stderr: ", piece, length); }
 
-void readStdout(const PipeRead& read) { readPipeLines(read, onStdoutLine); }
-void readStderr(const PipeRead& read) { readPipeLines(read, onStderrLine); }
+namespace {
 
-int execMode(int wordCount, char** words) {
+bool classifyOutput = false;
+
+/// Cuts and echoes one stream; under -classifyoutput also classifies its
+/// lines, each once the reader has echoed it (one read later).
+void consume(const PipeRead& read, LineHandler handler, const char* log) {
+  if (!classifyOutput) {
+    readPipeLines(read, handler);
+    return;
+  }
+  StreamLines lines(log);
+  std::string echoed;
+  PipeRead teed = [&](char* into, size_t room) {
+    lines.feed(echoed.data(), echoed.size());
+    std::ptrdiff_t got = read(into, room);
+    echoed.assign(into, got > 0 ? static_cast<size_t>(got) : 0);
+    return got;
+  };
+  readPipeLines(teed, handler);
+  lines.feed(echoed.data(), echoed.size());
+  lines.finish();
+}
+
+void readStdout(const PipeRead& read) { consume(read, onStdoutLine, kStdoutLog); }
+void readStderr(const PipeRead& read) { consume(read, onStderrLine, kStderrLog); }
+
+}  // namespace
+
+int execMode(int wordCount, char** words, bool classifyToolOutput) {
+  classifyOutput = classifyToolOutput;
   const char* logPath = findLogPath(wordCount, words);
   char* commandLine = buildCommandLine(wordCount, words);
   if (debugEnabled) runRecord.message("cmd = [%s]\n", commandLine);
@@ -125,7 +153,11 @@ int execMode(int wordCount, char** words) {
   std::fflush(stdout);
 
   uint32_t exitCode = 0;
-  if (Execute(commandLine, &exitCode, readStdout, readStderr) != 0) {
+  // Both reader threads classify at once: the record serialises them.
+  runRecord.setShared(classifyToolOutput);
+  int32_t started = Execute(commandLine, &exitCode, readStdout, readStderr);
+  runRecord.setShared(false);
+  if (started != 0) {
     runRecord.toolEnded(false, 0);
     exitWithError("ERROR: Failed to start '%s'\n", commandLine);
   }

@@ -9,8 +9,10 @@
 /// words as its arguments, echoing its output and analysing the logs it
 /// names; reports the command and the tool's exit code to the run record;
 /// returns 0. Ends the run with "ERROR: Failed to start" when the tool does
-/// not start. Main thread.
-int execMode(int wordCount, char** words);
+/// not start. With classifyToolOutput, the lines the tool writes are also
+/// classified, as lines of the logs kStdoutLog and kStderrLog, on their
+/// reader threads. Main thread.
+int execMode(int wordCount, char** words, bool classifyToolOutput = false);
 
 /// A new array of wordCount new strings and a NULL entry: copies of words in
 /// which each pair of backslashes became one. words stay untouched. The

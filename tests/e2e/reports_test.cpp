@@ -239,7 +239,9 @@ TEST_F(ReportsTest, EveryWayARunEndsIsReported) {
     ASSERT_NE(verdict, nullptr) << row.name;
     const TiXmlElement* failure = verdict->FirstChildElement("failure");
     EXPECT_EQ(failure != nullptr, row.status == 1) << row.name;
-    if (failure != nullptr) EXPECT_EQ(failure->Attribute("message"), row.error) << row.name;
+    if (failure != nullptr) {
+      EXPECT_EQ(failure->Attribute("message"), row.error) << row.name;
+    }
     EXPECT_EQ(leftovers(), 0) << row.name;
   }
 }
@@ -341,6 +343,47 @@ TEST_F(ReportsTest, CopiesAndListingsAreReported) {
   EXPECT_FALSE(report["copies"][1]["error"].get<std::string>().empty());
   EXPECT_EQ(report["listings"],
             Json::parse(R"([{"path":"a.lst","entries":2},{"path":"none.lst","entries":0}])"));
+}
+
+TEST_F(ReportsTest, TheToolsOwnLinesAreClassifiedWholeAndNotPrintedTwice) {
+  // A failure line cut across many pipe reads, CR LF and lone CR line ends,
+  // a blank line, and lines on both streams.
+  std::vector<std::string> words = {
+      "eol:none", "out:E7: start",   "long:3000",         "eol:crlf",         "out:end",
+      "out:",     "out:odd\rE8: cr", "err:E9: on stderr", "out:I00020110: ok"};
+  RunResult result = runExec({"-classifyoutput", "-json", "r.json", "-github"}, words);
+  EXPECT_EQ(result.status, 0);
+  std::string longLine = "E7: start" + std::string(3000, 'x') + "end";
+  // Only the echo shows the lines; the annotations follow.
+  EXPECT_NE(result.out.find("::error::E7: start"), std::string::npos);
+  EXPECT_EQ(result.out.find("E8: cr\nE8"), std::string::npos);
+  EXPECT_NE(result.out.find("::error::E9: on stderr"), std::string::npos);
+  EXPECT_NE(result.out.find(summary(1, 3, 0, 0, 1) + "3 failures detected\n"), std::string::npos);
+  Json report = readJson("r.json");
+  struct Finding {
+    const char* cls;
+    const char* log;
+    int line;
+    std::string text;
+  };
+  const Finding expected[] = {{"failure", "<stdout>", 1, longLine},
+                              {"unmatched", "<stdout>", 3, "odd"},
+                              {"failure", "<stdout>", 4, "E8: cr"},
+                              {"failure", "<stderr>", 1, "E9: on stderr"}};
+  ASSERT_EQ(report["findings"].size(), 4u) << report.dump();
+  // The two streams are classified at once: order only within a stream.
+  for (const Finding& want : expected) {
+    bool found = false;
+    for (const Json& finding : report["findings"]) {
+      found |= finding["class"] == want.cls && finding["log"] == want.log &&
+               finding["line"] == want.line && finding["text"] == want.text;
+    }
+    EXPECT_TRUE(found) << want.log << ":" << want.line;
+  }
+
+  // Without the option the tool's lines are only echoed.
+  result = runExec({}, {"out:E1: only echoed", "out:I00020110: ok"});
+  EXPECT_EQ(result.out, textMode("E1: only echoed\nI00020110: ok\n" + kNoTotals));
 }
 
 TEST_F(ReportsTest, LogsAndScansReadStandardInput) {
