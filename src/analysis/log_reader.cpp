@@ -93,7 +93,10 @@ char* LogReader::readLogLine() {
 }
 
 std::FILE* openLogFile(const char* path) {
-  std::FILE* file = std::fopen(path, "r");
+  // Binary: in text mode the Windows C runtime ends the file at the first
+  // Ctrl-Z byte, and the lines after it would go unseen. The cutter handles
+  // CR LF itself.
+  std::FILE* file = std::fopen(path, "rb");
   if (file != nullptr && isOpenFolder(file)) {
     std::fclose(file);
     return nullptr;

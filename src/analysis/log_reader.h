@@ -42,7 +42,7 @@ class LogReader {
   size_t lineLength_ = 0;
 };
 
-/// Opens path for reading in text mode, or returns null when it cannot be
+/// Opens path for reading in binary mode, or returns null when it cannot be
 /// opened. A folder cannot: some C runtimes open one and fail every read,
 /// which would pass it off as an empty log. The caller closes the file.
 std::FILE* openLogFile(const char* path);

@@ -245,6 +245,19 @@ TEST_F(ExecTest, ServerLogsAreAnalysedWhenNamed) {
   }
 }
 
+TEST_F(ExecTest, ServerLogsAndTheToolsLogAreReadPastAControlZByte) {
+  writeFile("srv.log", "E1: a\x1a\n\x1a\nE2: b\n");
+  // -oa appends the tool's (empty) log lines: the file stays as written here.
+  writeFile("tool.log", "E3: c\x1a\r\nI00020110: built\r\n");
+  RunResult result = runExec({}, {"serverlog:srv.log", "-oa", "tool.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("See server log file srv.log for details\n"
+                                 "Processing srv.log...\nE1: a\x1a\n\x1a\nE2: b\n"
+                                 "Processing tool.log...\nE3: c\x1a\n" +
+                                 summary(1, 3, 0, 0, 1) + "3 failures detected\n"));
+  EXPECT_EQ(result.err, "");
+}
+
 TEST_F(ExecTest, AServerLogIsReadBeforeTheToolGoesOn) {
   // The tool serves the log through a named pipe and waits until it has been
   // read, so what it prints next comes after the analysis; named twice, the

@@ -110,6 +110,17 @@ TEST_F(ScanTest, ManyCodesFollowTheGrownTable) {
   }
 }
 
+TEST_F(ScanTest, ACodeAfterAControlZByteIsCounted) {
+  writeFile("build.log", "E1: a\x1a\n\x1a\nE2: b\r\nW3:\x1a\nE2: c");
+  std::string listing = "Scanning build.log...\n";
+  for (const std::string& code : tableOrder({"E1", "E2", "W3"})) {
+    listing += code + (code == "E2" ? "\t2\n" : "\t1\n");
+  }
+  RunResult result = run({"-scan", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode(listing));
+}
+
 TEST_F(ScanTest, ScanModeReadsNoRulesAndWinsOverTheOtherModes) {
   writeFile("build.log", "W1: x\n");
   const std::vector<std::string> commandLines[] = {
