@@ -258,6 +258,19 @@ TEST_F(ExecTest, ServerLogsAndTheToolsLogAreReadPastAControlZByte) {
   EXPECT_EQ(result.err, "");
 }
 
+TEST_F(ExecTest, LogsWithAByteOrderMarkAreDecoded) {
+  writeFile("srv.log", utf16WithMark(u"E1: server\r\nI00020110: built\r\n"));
+  writeFile("tool.log",
+            "\xEF\xBB\xBF"
+            "E2: tool\n");
+  RunResult result = runExec({}, {"serverlog:srv.log", "-oa", "tool.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("See server log file srv.log for details\n"
+                                 "Processing srv.log...\nE1: server\n"
+                                 "Processing tool.log...\nE2: tool\n" +
+                                 summary(1, 2, 0, 0, 0) + "2 failures detected\n"));
+}
+
 TEST_F(ExecTest, AServerLogIsReadBeforeTheToolGoesOn) {
   // The tool serves the log through a named pipe and waits until it has been
   // read, so what it prints next comes after the analysis; named twice, the
