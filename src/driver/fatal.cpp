@@ -10,6 +10,9 @@ void exitWithError(const char* format, ...) {
   std::vprintf(format, args);
   va_end(args);
   std::fflush(stdout);
+#if defined(TARNWICK_FATAL_THROWS)
+  throw FatalExit{1};
+#endif
   std::exit(1);
 }
 
@@ -22,5 +25,8 @@ void exitWithUsage(const char* message) {
       "\ttarnwick [-debug] [-Dname=value] [-cfg <configfile>] -log <logfile>\n"
       "\ttarnwick -scan <logfile>\n");
   std::fflush(stdout);
+#if defined(TARNWICK_FATAL_THROWS)
+  throw FatalExit{1};
+#endif
   std::exit(1);
 }

@@ -13,6 +13,15 @@
 #define TARNWICK_PRINTF_FORMAT printf
 #endif
 
+#if defined(TARNWICK_FATAL_THROWS)
+/// Thrown by both functions, after their output, instead of ending the
+/// process. Only the fuzz build defines TARNWICK_FATAL_THROWS: its targets
+/// check that a bad input ends here, and go on with the next input.
+struct FatalExit {
+  int status;
+};
+#endif
+
 /// Prints the printf-formatted message on stdout and ends the process with
 /// status 1. Safe to call from the stdout reader thread: the whole process ends.
 [[noreturn]] void exitWithError(const char* format, ...)
