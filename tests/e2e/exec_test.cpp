@@ -289,6 +289,30 @@ TEST_F(ExecTest, AServerLogIsReadBeforeTheToolGoesOn) {
   EXPECT_EQ(result.err, "");
 }
 
+TEST_F(ExecTest, AServerLogThatDoesNotOpenEndsTheRunWhileStderrIsEchoed) {
+  // The fatal path is taken on the stdout reader (after about 1 MB) while
+  // the stderr reader is busy with the tool's flood (far longer, so that it
+  // is still going whichever reader is faster): the run ends with the
+  // message last on stdout and status 1, and stderr holds the flood's
+  // start, unaltered.
+  RunResult result = runExec({}, {"flood:64000000:10000:nofolder/srv"});
+  const std::string named = "See server log file nofolder/srv1.log for details\n";
+  const std::string failed =
+      "Processing nofolder/srv1.log...\nFailed to open \"nofolder/srv1.log\"\n";
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find(textMode(named)), std::string::npos);
+  ASSERT_GE(result.out.size(), textMode(failed).size());
+  EXPECT_EQ(result.out.substr(result.out.size() - textMode(failed).size()), textMode(failed));
+  std::string flood;
+  for (int line = 1; flood.size() < result.err.size(); ++line) {
+    std::string text =
+        "err " + std::string(9 - std::to_string(line).size(), '0') + std::to_string(line) + " ";
+    flood += textMode(text + std::string(99 - text.size(), '.') + "\n");
+  }
+  EXPECT_TRUE(flood.compare(0, result.err.size(), result.err) == 0)
+      << "stderr is no start of the tool's: " << result.err.substr(0, 300);
+}
+
 TEST_F(ExecTest, TheExitCodeIsReportedAndIgnored) {
   struct Row {
     const char* name;
