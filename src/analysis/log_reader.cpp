@@ -5,21 +5,32 @@
 // A line is handed out in place, its line end overwritten by the NUL, so a
 // line costs no allocation and no copy. The next CR is remembered across
 // lines, so files with LF line ends pay one memchr over each block for CR.
+// The byte-order mark is looked for once, in the first block; only a UTF-16
+// file pays for decoding.
 #include "analysis/log_reader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "analysis/line_classifier.h"
+#include "analysis/utf16_decoder.h"
 #include "base/fatal.h"
 #include "platform/file_system.h"
 #include "record/run_record.h"
 
 namespace {
-constexpr size_t kBlockSize = size_t{1} << 20;
+// Reads of the raw UTF-16 bytes: small enough to stay in the cache.
+constexpr size_t kRawBlockSize = size_t{64} << 10;
+}  // namespace
+
+LogReader::LogReader(std::FILE* file, const char* path)
+    : LogReader([file](char* into, size_t room) { return std::fread(into, 1, room, file); }, path) {
 }
 
-LogReader::LogReader(std::FILE* file, const char* path) : file_(file), path_(path) {}
+LogReader::LogReader(LogRead read, const char* path, size_t blockSize)
+    : read_(std::move(read)), path_(path), blockSize_(std::max(blockSize, size_t{4})) {}
 
 LogReader::~LogReader() { std::free(buffer_); }
 
@@ -34,9 +45,9 @@ bool LogReader::fill() {
     if (crKnown_) nextCr_ -= start_;
     start_ = 0;
   }
-  if (capacity_ - end_ < kBlockSize / 2) {
+  if (capacity_ - end_ < blockSize_ / 2) {
     // One byte more than the data always stays free for the closing NUL.
-    size_t grown = capacity_ == 0 ? kBlockSize + 1 : (capacity_ - 1) * 2 + 1;
+    size_t grown = capacity_ == 0 ? blockSize_ + 1 : (capacity_ - 1) * 2 + 1;
     char* bigger = static_cast<char*>(std::realloc(buffer_, grown));
     if (bigger == nullptr) {
       exitWithError("ERROR: Not enough memory for a line of %llu bytes in \"%s\"\n",
@@ -45,12 +56,40 @@ bool LogReader::fill() {
     buffer_ = bigger;
     capacity_ = grown;
   }
-  size_t got = std::fread(buffer_ + end_, 1, capacity_ - 1 - end_, file_);
+  size_t room = capacity_ - 1 - end_;
+  size_t got = utf16_ ? utf16_->decode(buffer_ + end_, room) : read_(buffer_ + end_, room);
   if (got == 0) {
     atEnd_ = true;
     return false;
   }
   end_ += got;
+  return started_ || readStart();
+}
+
+bool LogReader::readStart() {
+  started_ = true;
+  // A mark cut by a short first read still counts.
+  while (end_ < 3) {
+    size_t got = read_(buffer_ + end_, capacity_ - 1 - end_);
+    if (got == 0) break;
+    end_ += got;
+  }
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer_);
+  if (end_ >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+    start_ = 3;
+    return true;
+  }
+  bool littleEndian = end_ >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+  bool bigEndian = end_ >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
+  if (!littleEndian && !bigEndian) return true;
+  // What was read after the mark is the decoder's first input.
+  utf16_ = std::make_unique<Utf16Decoder>(read_, bigEndian, buffer_ + 2, end_ - 2,
+                                          std::min(blockSize_, kRawBlockSize));
+  end_ = utf16_->decode(buffer_, capacity_ - 1);
+  if (end_ == 0) {
+    atEnd_ = true;
+    return false;
+  }
   return true;
 }
 
@@ -102,7 +141,10 @@ char* LogReader::readLogLine() {
 
 std::FILE* openLogFile(const char* path) {
   if (std::strcmp(path, "-") == 0) return binaryStandardInput();
-  std::FILE* file = std::fopen(path, "r");
+  // Binary: in text mode the Windows C runtime ends the file at the first
+  // Ctrl-Z byte, and the lines after it would go unseen. The cutter handles
+  // CR LF itself.
+  std::FILE* file = std::fopen(path, "rb");
   if (file != nullptr && isOpenFolder(file)) {
     std::fclose(file);
     return nullptr;

@@ -4,16 +4,33 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
+
+/// Reads at most room bytes into into and returns how many; 0 at the end of
+/// the file (a read error counts as the end). Fewer than room is no end.
+using LogRead = std::function<size_t(char* into, size_t room)>;
+
+class Utf16Decoder;
 
 /// Cuts an open text file into its non-empty lines. CR and LF both end a
 /// line and any run of them is one separator; the last line needs no line
 /// end; a NUL inside a line is kept (so the line as a C string ends there).
 /// Lines may be of any length. A read error counts as the end of the file.
+/// The first bytes decide how the rest is read: a UTF-8 byte-order mark is
+/// skipped, and after a UTF-16 one (FF FE little endian, FE FF big endian)
+/// the text is decoded to UTF-8 as it is read, an unpaired surrogate or a
+/// lone last byte becoming U+FFFD. Any other file is taken byte for byte.
 class LogReader {
  public:
+  static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
+
   /// file stays the caller's: open it before and close it after. path only
   /// names the file in an out-of-memory message.
   LogReader(std::FILE* file, const char* path);
+  /// Reads through read, in blocks of blockSize bytes (at least 4; small
+  /// ones let tests reach every block edge).
+  LogReader(LogRead read, const char* path, size_t blockSize = kDefaultBlockSize);
   ~LogReader();
   LogReader(const LogReader&) = delete;
   LogReader& operator=(const LogReader&) = delete;
@@ -37,6 +54,7 @@ class LogReader {
 
  private:
   bool fill();
+  bool readStart();
   char* findLineEnd(size_t from);
   /// Counts the line end c, of which a CR before it may be the first half.
   void countLineEnd(char c) {
@@ -44,14 +62,17 @@ class LogReader {
     afterCr_ = c == '\r';
   }
 
-  std::FILE* file_;
+  LogRead read_;
   const char* path_;
+  size_t blockSize_;
+  std::unique_ptr<Utf16Decoder> utf16_;  // set once a UTF-16 mark was read
   char* buffer_ = nullptr;
   size_t capacity_ = 0;
   size_t start_ = 0;   // first unconsumed byte
   size_t end_ = 0;     // one past the last byte read
   size_t nextCr_ = 0;  // first CR at or after start_, or end_ when none
   bool crKnown_ = false;
+  bool started_ = false;  // the start of the file has been looked at
   bool atEnd_ = false;
   size_t lineLength_ = 0;
   uint64_t lineNumber_ = 0;
@@ -60,10 +81,10 @@ class LogReader {
   bool midLine_ = false;   // the file ended inside a line
 };
 
-/// Opens path for reading, or returns null when it cannot be opened. A
-/// folder cannot: some C runtimes open one and fail every read, which would
-/// pass it off as an empty log. "-" is the standard input (a file named "-"
-/// is still "./-"). The caller closes the file with closeLogFile.
+/// Opens path for reading in binary mode, or returns null when it cannot be
+/// opened. A folder cannot: some C runtimes open one and fail every read,
+/// which would pass it off as an empty log. "-" is the standard input (a file
+/// named "-" is still "./-"). The caller closes the file with closeLogFile.
 std::FILE* openLogFile(const char* path);
 
 /// Closes a file of openLogFile; the standard input stays open.

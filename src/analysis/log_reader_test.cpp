@@ -1,11 +1,15 @@
 // The reader cuts a file into lines: checked against a plain reference cut
 // on contents built so that lines and line ends fall on the edges of the
-// reader's blocks and of its growth.
+// reader's blocks and of its growth, and against the lines expected of
+// files with byte-order marks, read whole and in small pieces.
 #include "analysis/log_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -93,6 +97,160 @@ TEST(LogReaderTest, ReadsAHundredMegabyteLineWhole) {
   EXPECT_EQ(lines[1].size(), size_t{100} << 20);
   EXPECT_EQ(lines[1].find_first_not_of('h'), std::string::npos);
   EXPECT_EQ(lines[2], "last");
+}
+
+/// The lines of content read through reads of at most chunk bytes each, in
+/// blocks of blockSize.
+std::vector<std::string> readInChunks(const std::string& content, size_t blockSize, size_t chunk) {
+  size_t at = 0;
+  LogReader reader(
+      [&](char* into, size_t room) {
+        size_t count = std::min({room, chunk, content.size() - at});
+        std::memcpy(into, content.data() + at, count);
+        at += count;
+        return count;
+      },
+      "test.log", blockSize);
+  std::vector<std::string> lines;
+  while (const char* line = reader.readLogLine()) lines.emplace_back(line, reader.lineLength());
+  EXPECT_EQ(reader.readLogLine(), nullptr) << "the end stays the end";
+  return lines;
+}
+
+/// UTF-16 code units as bytes behind their byte-order mark. Units are given
+/// one by one, so that unpaired surrogates can be written.
+std::string utf16(const std::vector<uint16_t>& units, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (uint16_t unit : units) {
+    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
+/// The UTF-16 units of ASCII text.
+std::vector<uint16_t> units(const std::string& ascii) {
+  return std::vector<uint16_t>(ascii.begin(), ascii.end());
+}
+
+std::vector<uint16_t> operator+(std::vector<uint16_t> a, const std::vector<uint16_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+const std::string kReplacement = "\xEF\xBF\xBD";
+
+TEST(LogReaderTest, SkipsAUtf8MarkAndDecodesUtf16) {
+  struct Row {
+    const char* name;
+    std::string content;
+    std::vector<std::string> lines;
+  };
+  const std::string nul(1, '\0');
+  const Row rows[] = {
+      {"UTF-8 mark skipped",
+       "\xEF\xBB\xBF"
+       "E1: a\nb",
+       {"E1: a", "b"}},
+      {"UTF-8 mark alone", "\xEF\xBB\xBF", {}},
+      {"UTF-8 mark before line ends", "\xEF\xBB\xBF\r\n\r\nx", {"x"}},
+      {"only the first mark goes", "\xEF\xBB\xBF\xEF\xBB\xBFx", {"\xEF\xBB\xBFx"}},
+      {"a mark later on is text",
+       "a\n\xEF\xBB\xBF"
+       "b",
+       {"a",
+        "\xEF\xBB\xBF"
+        "b"}},
+      {"part of a mark is text", "\xEF\xBB", {"\xEF\xBB"}},
+      {"UTF-16 LE", utf16(units("E1: a\r\nI2: b\nc")), {"E1: a", "I2: b", "c"}},
+      {"UTF-16 BE", utf16(units("E1: a\r\nI2: b\nc"), true), {"E1: a", "I2: b", "c"}},
+      {"UTF-16 mark alone", "\xFF\xFE", {}},
+      {"two and three byte characters",
+       utf16({0xE9, 0x20AC, '\n', 0x7FF, 0x800, 0xFFFF}),
+       {"\xC3\xA9\xE2\x82\xAC", "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"}},
+      {"a surrogate pair",
+       utf16({'<', 0xD83D, 0xDE00, '>', 0xDBFF, 0xDFFF}, true),
+       {"<\xF0\x9F\x98\x80>\xF4\x8F\xBF\xBF"}},
+      {"a high surrogate before text", utf16({0xD83D, 'x'}), {kReplacement + "x"}},
+      {"a high surrogate before a line end",
+       utf16({'a', 0xD800, '\n', 'b'}),
+       {"a" + kReplacement, "b"}},
+      {"two high surrogates, then a low one",
+       utf16({0xD83D, 0xD83D, 0xDE00}),
+       {kReplacement + "\xF0\x9F\x98\x80"}},
+      {"a lone low surrogate", utf16({'a', 0xDC00, 'b'}), {"a" + kReplacement + "b"}},
+      {"a high surrogate last", utf16({'a', 0xDBFF}), {"a" + kReplacement}},
+      {"a lone last byte", utf16(units("ab")) + "c", {"ab" + kReplacement}},
+      {"a high surrogate, then a lone byte", utf16({0xD800}) + "c", {kReplacement + kReplacement}},
+      {"the mark and one byte",
+       "\xFF\xFE"
+       "A",
+       {kReplacement}},
+      {"NUL characters are kept", utf16({'a', 0, 'b', '\r', 0}), {"a" + nul + "b", nul}},
+      {"a second mark is text", utf16({0xFEFF, 'x'}), {"\xEF\xBB\xBFx"}},
+      {"NULs without a mark stay bytes",
+       std::string("E\0"
+                   "1\0:\0\n\0",
+                   8),
+       {std::string("E\0"
+                    "1\0:\0",
+                    6),
+        nul}},
+      {"FF FE later on is text",
+       "a\n\xFF\xFE"
+       "b",
+       {"a",
+        "\xFF\xFE"
+        "b"}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(readAll(row.content), row.lines) << row.name;
+    // Whatever the edges of reads and blocks, the same lines.
+    for (size_t blockSize : {4, 5, 16}) {
+      for (size_t chunk : {1, 2, 3, 7}) {
+        EXPECT_EQ(readInChunks(row.content, blockSize, chunk), row.lines)
+            << row.name << ", blocks of " << blockSize << ", reads of " << chunk;
+      }
+    }
+  }
+}
+
+TEST(LogReaderTest, Utf16CrossesTheBlockEdges) {
+  // The first read takes 1 MiB of raw bytes, and the decoded text fills
+  // blocks of 1 MiB: characters are placed so that these edges cut them.
+  const std::string euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80";
+  struct Row {
+    const char* name;
+    std::vector<uint16_t> units;
+    std::vector<std::string> lines;
+  };
+  const size_t half = kBlock / 2;
+  const Row rows[] = {
+      {"a surrogate pair cut by the first read",
+       units(std::string(half - 2, 'a')) + std::vector<uint16_t>{0xD83D, 0xDE00, '\n', 'z'},
+       {std::string(half - 2, 'a') + smile, "z"}},
+      {"a character cut by the decoded block's edge",
+       units(std::string(kBlock - 1, 'c')) + std::vector<uint16_t>{0x20AC, '\r', '\n', 'z'},
+       {std::string(kBlock - 1, 'c') + euro, "z"}},
+      {"a pair cut by the decoded block's edge",
+       units(std::string(kBlock - 2, 'd')) + std::vector<uint16_t>{0xD83D, 0xDE00, 'z'},
+       {std::string(kBlock - 2, 'd') + smile + "z"}},
+      {"a replacement cut by the decoded block's edge",
+       units(std::string(kBlock - 1, 'e')) + std::vector<uint16_t>{0xD800, 'z'},
+       {std::string(kBlock - 1, 'e') + kReplacement + "z"}},
+      {"a line of three blocks", std::vector<uint16_t>(3 * half + 5, 0x20AC), {[&] {
+         std::string line;
+         for (size_t i = 0; i < 3 * half + 5; ++i) line += euro;
+         return line;
+       }()}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> actual = readAll(utf16(row.units));
+    ASSERT_EQ(actual.size(), row.lines.size()) << row.name;
+    for (size_t i = 0; i < actual.size(); ++i) {
+      EXPECT_TRUE(actual[i] == row.lines[i]) << row.name << ", line " << i;
+    }
+  }
 }
 
 }  // namespace

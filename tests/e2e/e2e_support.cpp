@@ -240,6 +240,15 @@ std::string inRoot(const std::string& children) {
   return "<?xml version=\"1.0\"?>\n<tarnwick>\n" + children + "</tarnwick>\n";
 }
 
+std::string utf16WithMark(const std::u16string& text, bool bigEndian) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+  }
+  return bytes;
+}
+
 const char kNothing[] = "ERROR: Nothing was processed\n";
 const std::string kNoTotals = summary(0, 0, 0, 0, 0) + kNothing;
 

@@ -92,6 +92,9 @@ std::string copySummary(int success, int failure, int ignore, int summaryCount, 
                         int copied, int copyFailed);
 /// A configuration file whose root holds children.
 std::string inRoot(const std::string& children);
+/// text as a UTF-16 file writes it: the byte-order mark (FF FE, or FE FF
+/// when bigEndian), then each code unit, low byte first unless bigEndian.
+std::string utf16WithMark(const std::u16string& text, bool bigEndian = false);
 /// How a run that saw neither a success nor a summary line ends.
 extern const char kNothing[];
 /// The summary and the end of a run that analysed nothing.

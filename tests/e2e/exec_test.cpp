@@ -236,6 +236,32 @@ TEST_F(ExecTest, ServerLogsAreAnalysedWhenNamed) {
   }
 }
 
+TEST_F(ExecTest, ServerLogsAndTheToolsLogAreReadPastAControlZByte) {
+  writeFile("srv.log", "E1: a\x1a\n\x1a\nE2: b\n");
+  // -oa appends the tool's (empty) log lines: the file stays as written here.
+  writeFile("tool.log", "E3: c\x1a\r\nI00020110: built\r\n");
+  RunResult result = runExec({}, {"serverlog:srv.log", "-oa", "tool.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("See server log file srv.log for details\n"
+                                 "Processing srv.log...\nE1: a\x1a\n\x1a\nE2: b\n"
+                                 "Processing tool.log...\nE3: c\x1a\n" +
+                                 summary(1, 3, 0, 0, 1) + "3 failures detected\n"));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ExecTest, LogsWithAByteOrderMarkAreDecoded) {
+  writeFile("srv.log", utf16WithMark(u"E1: server\r\nI00020110: built\r\n"));
+  writeFile("tool.log",
+            "\xEF\xBB\xBF"
+            "E2: tool\n");
+  RunResult result = runExec({}, {"serverlog:srv.log", "-oa", "tool.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("See server log file srv.log for details\n"
+                                 "Processing srv.log...\nE1: server\n"
+                                 "Processing tool.log...\nE2: tool\n" +
+                                 summary(1, 2, 0, 0, 0) + "2 failures detected\n"));
+}
+
 TEST_F(ExecTest, AServerLogIsReadBeforeTheToolGoesOn) {
   // The tool serves the log through a named pipe and waits until it has been
   // read, so what it prints next comes after the analysis; named twice, the
@@ -252,6 +278,30 @@ TEST_F(ExecTest, AServerLogIsReadBeforeTheToolGoesOn) {
                                  "Processing out.log...\nE6: broken\n" + summary(3, 2, 0, 0, 0) +
                                  "2 failures detected\n"));
   EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ExecTest, AServerLogThatDoesNotOpenEndsTheRunWhileStderrIsEchoed) {
+  // The fatal path is taken on the stdout reader (after about 1 MB) while
+  // the stderr reader is busy with the tool's flood (far longer, so that it
+  // is still going whichever reader is faster): the run ends with the
+  // message last on stdout and status 1, and stderr holds the flood's
+  // start, unaltered.
+  RunResult result = runExec({}, {"flood:64000000:10000:nofolder/srv"});
+  const std::string named = "See server log file nofolder/srv1.log for details\n";
+  const std::string failed =
+      "Processing nofolder/srv1.log...\nFailed to open \"nofolder/srv1.log\"\n";
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find(textMode(named)), std::string::npos);
+  ASSERT_GE(result.out.size(), textMode(failed).size());
+  EXPECT_EQ(result.out.substr(result.out.size() - textMode(failed).size()), textMode(failed));
+  std::string flood;
+  for (int line = 1; flood.size() < result.err.size(); ++line) {
+    std::string text =
+        "err " + std::string(9 - std::to_string(line).size(), '0') + std::to_string(line) + " ";
+    flood += textMode(text + std::string(99 - text.size(), '.') + "\n");
+  }
+  EXPECT_TRUE(flood.compare(0, result.err.size(), result.err) == 0)
+      << "stderr is no start of the tool's: " << result.err.substr(0, 300);
 }
 
 TEST_F(ExecTest, TheExitCodeIsReportedAndIgnored) {

@@ -217,6 +217,75 @@ TEST_F(LogModeTest, LinesAreCutAtEveryRunOfLineEnds) {
   }
 }
 
+TEST_F(LogModeTest, AControlZByteIsContentAndTheLogGoesOn) {
+  // A text-mode read on Windows would end the file at the 0x1A byte.
+  struct Row {
+    const char* name;
+    std::string log;
+    std::string printed;
+    std::string totals;
+  };
+  const Row rows[] = {
+      {"mid-line, in a failure", "E1: before\nE2: mid\x1aline\nE3: after\n" + std::string(kSuccess),
+       "E1: before\nE2: mid\x1aline\nE3: after\n",
+       summary(1, 3, 0, 0, 0) + "3 failures detected\n"},
+      {"on a line of its own", "E1: before\n\x1a\nE2: after\n" + std::string(kSuccess),
+       "E1: before\n\x1a\nE2: after\n", summary(1, 2, 0, 0, 1) + "2 failures detected\n"},
+      {"first on a line, before a code",
+       "\x1aI00020110: no success\r\nE4: after\r\n" + std::string(kSuccess),
+       "\x1aI00020110: no success\nE4: after\n", summary(1, 1, 0, 0, 1) + "1 failures detected\n"},
+      {"twice, the last byte of the file", std::string(kSuccess) + "E5: end\x1a\x1a",
+       "E5: end\x1a\x1a\n", summary(1, 1, 0, 0, 0) + "1 failures detected\n"},
+  };
+  for (const Row& row : rows) {
+    writeFile("ctrlz.log", row.log);
+    RunResult result = run({"-log", "ctrlz.log"});
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out, textMode("Processing ctrlz.log...\n" + row.printed + row.totals))
+        << row.name;
+    EXPECT_EQ(result.err, "") << row.name;
+  }
+}
+
+TEST_F(LogModeTest, AByteOrderMarkIsNoPartOfTheFirstLine) {
+  // What PowerShell, .NET and many Windows tools write: a UTF-8 mark, or
+  // UTF-16 text (PowerShell 5's ">"), which is decoded to UTF-8.
+  const std::string failure = "E00040012: Cannot open b.h\n";
+  const std::string failed = summary(1, 1, 0, 0, 0) + "1 failures detected\n";
+  const std::u16string text = u"E00040012: Cannot open b.h\r\nI00020110: Build succeeded\r\n";
+  struct Row {
+    const char* name;
+    std::string log;
+    std::string printed;
+    std::string totals;
+  };
+  const Row rows[] = {
+      {"UTF-8 mark",
+       "\xEF\xBB\xBF"
+       "E00040012: Cannot open b.h\r\nI00020110: Build succeeded\r\n",
+       failure, failed},
+      {"UTF-16 little endian", utf16WithMark(text), failure, failed},
+      {"UTF-16 big endian", utf16WithMark(text, true), failure, failed},
+      {"UTF-16 beyond ASCII",
+       utf16WithMark(u"E1: caf\u00e9 \u20ac \U0001F600\nI00020052: \u00fc\n\xd800"),
+       "E1: caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\n\xEF\xBF\xBD\n",
+       summary(1, 1, 0, 0, 1) + "1 failures detected\n"},
+      {"NULs without a mark are read as bytes",
+       kSuccess + std::string("E\0"
+                              "1\0:\0 \0x\0\n\0",
+                              12),
+       "E\n\n", summary(1, 0, 0, 0, 2)},
+  };
+  for (const Row& row : rows) {
+    writeFile("marked.log", row.log);
+    RunResult result = run({"-log", "marked.log"});
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out, textMode("Processing marked.log...\n" + row.printed + row.totals))
+        << row.name;
+    EXPECT_EQ(result.err, "") << row.name;
+  }
+}
+
 TEST_F(LogModeTest, AHundredMegabyteLineIsReadWhole) {
   std::string line(100 << 20, 'q');
   line.replace(line.size() - 6, 6, "E9: x\n");  // not at the start: unmatched

@@ -110,6 +110,33 @@ TEST_F(ScanTest, ManyCodesFollowTheGrownTable) {
   }
 }
 
+TEST_F(ScanTest, ACodeAfterAControlZByteIsCounted) {
+  writeFile("build.log", "E1: a\x1a\n\x1a\nE2: b\r\nW3:\x1a\nE2: c");
+  std::string listing = "Scanning build.log...\n";
+  for (const std::string& code : tableOrder({"E1", "E2", "W3"})) {
+    listing += code + (code == "E2" ? "\t2\n" : "\t1\n");
+  }
+  RunResult result = run({"-scan", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode(listing));
+}
+
+TEST_F(ScanTest, AByteOrderMarkHidesNoCode) {
+  std::string listing = "Scanning build.log...\n";
+  for (const std::string& code : tableOrder({"E00040012", "W1"})) listing += code + "\t1\n";
+  const std::u16string text = u"E00040012: Cannot open b.h\r\nW1: \u00e9\r\n";
+  const std::string logs[] = {
+      "\xEF\xBB\xBF"
+      "E00040012: Cannot open b.h\r\nW1: x\r\n",
+      utf16WithMark(text), utf16WithMark(text, true)};
+  for (const std::string& log : logs) {
+    writeFile("build.log", log);
+    RunResult result = run({"-scan", "build.log"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, textMode(listing)) << log;
+  }
+}
+
 TEST_F(ScanTest, ScanModeReadsNoRulesAndWinsOverTheOtherModes) {
   writeFile("build.log", "W1: x\n");
   const std::vector<std::string> commandLines[] = {

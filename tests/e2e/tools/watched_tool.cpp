@@ -17,6 +17,11 @@
 //   await:PATH:TEXT      waits until file PATH holds TEXT
 //   spawn:MS:TEXT        starts a copy of itself that keeps stdout and stderr,
 //                        sleeps MS milliseconds, prints TEXT, and outlives it
+//   flood:N:EVERY:PREFIX writes N bytes on stdout and N on stderr at once (two
+//                        threads), as numbered lines of 100 bytes ("out 000000001 ..."),
+//                        the last one shorter; when EVERY is not 0, every EVERYth
+//                        stdout line instead names the server log PREFIX<k>.log,
+//                        written just before with the line "I00020110: soak <k>"
 //   exit:N               ends with exit code N (after the logs are written)
 //   raise:term           ends by raising SIGTERM
 //   launch FILE PROG ARGS...  (as the only mode) runs PROG with stdout and stderr
@@ -72,6 +77,43 @@ std::string readWhole(const std::string& path) {
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
+}
+
+/// The flood of one stream; see "flood:" above. Written in large blocks, so
+/// that the tool is never the slow end.
+void flood(std::FILE* stream, const char* tag, unsigned long long total, unsigned long every,
+           const std::string& prefix) {
+  std::string block;
+  unsigned long long written = 0;
+  unsigned long line = 0, logs = 0;
+  while (written < total) {
+    ++line;
+    unsigned long long left = total - written;
+    std::string text;
+    if (left <= 300) {
+      text = std::string(left - 1, '.') + "\n";
+    } else if (every != 0 && line % every == 0) {
+      std::string path = prefix + std::to_string(++logs) + ".log";
+      if (std::FILE* log = std::fopen(path.c_str(), "wb")) {
+        std::fprintf(log, "I00020110: soak %lu\n", logs);
+        std::fclose(log);
+      }
+      text = "See server log file " + path + " for details\n";
+    } else {
+      char head[32];
+      std::snprintf(head, sizeof head, "%s %09lu ", tag, line);
+      text = head;
+      text.append(99 - text.size(), '.');
+      text += '\n';
+    }
+    block += text;
+    written += text.size();
+    if (block.size() >= 65536 || written == total) {
+      std::fwrite(block.data(), 1, block.size(), stream);
+      block.clear();
+    }
+  }
+  std::fflush(stream);
 }
 
 int launch(int argc, char** argv) {
@@ -145,6 +187,14 @@ int main(int argc, char** argv) {
       if (startProgram(ownPath(argv[0]), args, "", false) != 0) {
         put(stdout, "watched_tool: cannot start a copy" + eol);
       }
+    } else if (startsWith(word, "flood:", &rest)) {
+      char* end = nullptr;
+      unsigned long long total = std::strtoull(rest.c_str(), &end, 10);
+      unsigned long every = std::strtoul(end + (*end == ':'), &end, 10);
+      std::string prefix = *end == ':' ? std::string(end + 1) : std::string();
+      std::thread errors(flood, stderr, "err", total, 0, std::string());
+      flood(stdout, "out", total, every, prefix);
+      errors.join();
     } else if (startsWith(word, "exit:", &rest)) {
       exitCode = std::atoi(rest.c_str());
     } else if (word == "raise:term") {
