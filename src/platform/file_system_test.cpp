@@ -333,6 +333,24 @@ TEST_F(CopyStepTest, ATargetThatAppearsDuringTheCopyIsNeverReplaced) {
   }
 }
 
+// The temporary file of a read-only source is read-only too, yet it is
+// flushed, moved, or removed after a failure.
+TEST_F(CopyStepTest, AReadOnlySourceCopies) {
+  write("source", "fixed");
+  fs::permissions(folder_ / "source", fs::perms::owner_read);
+  HookPlan plan{CopyStep::kRename, kInjected};
+  EXPECT_FALSE(copyWith(plan));
+  EXPECT_EQ(names(), "source ");
+  EXPECT_TRUE(copyFileNoOverwrite(path("source").c_str(), path("target").c_str()));
+  EXPECT_EQ(read("target"), "fixed");
+  EXPECT_EQ(fs::status(folder_ / "target").permissions(),
+            fs::status(folder_ / "source").permissions());
+  EXPECT_EQ(names(), "source target ");
+  for (const char* name : {"source", "target"}) {
+    fs::permissions(folder_ / name, fs::perms::owner_all);  // so that it can be removed
+  }
+}
+
 TEST_F(CopyStepTest, AStaleTemporaryFileOfThisProcessIdIsReplaced) {
   write("source", "new");
   HookPlan plan{CopyStep::kRename, 0};

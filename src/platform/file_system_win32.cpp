@@ -39,7 +39,8 @@ bool flushToDisk(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   bool readOnly =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (readOnly) SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (readOnly) SetFileAttributesA(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file) != 0;
   DWORD error = GetLastError();
