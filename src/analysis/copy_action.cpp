@@ -27,6 +27,37 @@ bool climbsAbove(const std::string& path, size_t prefixLength) {
   return false;
 }
 
+/// True when name begins with the base folder, compared as the file system
+/// compares names, and the base ends there at a component boundary: base
+/// "/w/src" holds "/w/src/f" but not "/w/srcX/f".
+bool startsWithFolder(const std::string& name, const std::string& base) {
+  if (name.size() < base.size()) return false;
+  for (size_t i = 0; i < base.size(); ++i) {
+    if (!sameNameCharacter(name[i], base[i])) return false;
+  }
+  return base.empty() || name.size() == base.size() || isFolderSeparator(base.back()) ||
+         isFolderSeparator(name[base.size()]);
+}
+
+/// The destination and the rest of a name, with one separator between them
+/// when neither brings one: "drop" and "bin/a.dll" give "drop/bin/a.dll",
+/// not the sibling folder "dropbin". Separators already there are kept.
+std::string joinTarget(const std::string& destination, const std::string& rest) {
+  if (destination.empty() || rest.empty() || isFolderSeparator(destination.back()) ||
+      isFolderSeparator(rest.front())) {
+    return destination + rest;
+  }
+  return destination + kFolderSeparator + rest;
+}
+
+/// Where the folder part of path ends, or npos when it has none.
+size_t lastSeparator(const std::string& path) {
+  for (size_t i = path.size(); i > 0; --i) {
+    if (isFolderSeparator(path[i - 1])) return i - 1;
+  }
+  return std::string::npos;
+}
+
 void copyCapturedFile(const CopyRegularExpression& rule) {
   const std::string name = rule.capturedName();
   const std::string& base = *ruleSet.basedir;
@@ -34,9 +65,9 @@ void copyCapturedFile(const CopyRegularExpression& rule) {
   std::string target;
   // A ".." from the log would read from above the base folder or write
   // above the destination: refused like a name outside the base folder.
-  bool accepted = name.compare(0, base.size(), base) == 0 && !climbsAbove(name, base.size());
+  bool accepted = startsWithFolder(name, base) && !climbsAbove(name, base.size());
   if (accepted) {
-    target = destination + name.substr(base.size());
+    target = joinTarget(destination, name.substr(base.size()));
     accepted = !climbsAbove(target, destination.size());
   }
   if (!accepted) {
@@ -48,7 +79,7 @@ void copyCapturedFile(const CopyRegularExpression& rule) {
   if (debugEnabled) {
     runRecord.message("copying file \"%s\" to \"%s\"\n", name.c_str(), target.c_str());
   }
-  size_t folderEnd = target.rfind(kFolderSeparator);
+  size_t folderEnd = lastSeparator(target);
   if (folderEnd != std::string::npos) {
     const std::string folder = target.substr(0, folderEnd);
     if (!makeFolderPath(folder.c_str())) {
@@ -83,12 +114,15 @@ bool makeFolderPath(const char* path) {
   if (pathExists(path)) return true;
   if (tryCreateFolder(path)) return true;
   int error = errno != 0 ? errno : ENOENT;
-  if (error != ENOENT) return false;
+  // A folder that appears meanwhile (another run making the same path) is
+  // no failure.
+  if (error != ENOENT) return pathExists(path);
   const std::string folder = path;
-  size_t parentEnd = folder.rfind(kFolderSeparator);
+  size_t parentEnd = lastSeparator(folder);
   if (parentEnd == std::string::npos) return false;
   makeFolderPath(folder.substr(0, parentEnd).c_str());
-  return tryCreateFolder(path);
+  // A last component "." names the parent just made: it exists already.
+  return tryCreateFolder(path) || pathExists(path);
 }
 
 bool copyOneFile(const char* source, const char* target) {

@@ -68,7 +68,22 @@ TEST_F(CopyActionTest, CopiesTheNamedFileBelowTheDestination) {
   };
   const Row rows[] = {
       {"missing folders are made", "@/build", kToDrop, "@/build/bin/a.dll", "@/drop/bin/a.dll"},
-      {"no separator is added", "@/build/", kToDrop, "@/build/bin/a.dll", "@/dropbin/a.dll"},
+      {"a separator joins destination and rest", "@/build/", kToDrop, "@/build/bin/a.dll",
+       "@/drop/bin/a.dll"},
+      {"no separator is added to one there",
+       "@/build",
+       {{"^Copied (.+)$", "@/drop/"}},
+       "@/build/a.dll",
+       "@/drop/a.dll"},
+      {"a dot at the end of the destination is a component",
+       "@/build/",
+       {{"^Copied (.+)$", "@/drop/."}},
+       "@/build/./a.dll",
+       "@/drop/a.dll"},
+      {"a dot component in a folder still to be made", "@/build", kToDrop, "@/build/bin/./a.dll",
+       "@/drop/bin/a.dll"},
+      {"the whole name is the base folder's when it ends in a separator", "@/build/", kToDrop,
+       "@/build/a.dll", "@/drop/a.dll"},
       {"the destination's own separator",
        "@/build/",
        {{"^Copied (.+)$", "@/drop/"}},
@@ -118,8 +133,10 @@ TEST_F(CopyActionTest, RefusesNamesOutsideTheBaseFolder) {
     const char* refused;  // the name in the message
   };
   const Row rows[] = {
-      {"letter case differs", "@/Build", kToDrop, "@/build/a.dll", "@/build/a.dll"},
       {"another folder", "@/build", kToDrop, "@/secret.txt", "@/secret.txt"},
+      {"a folder whose name begins like the base", "@/build", kToDrop, "@/buildX/a.dll",
+       "@/buildX/a.dll"},
+      {"a file whose name begins like the base", "@/build", kToDrop, "@/build.dll", "@/build.dll"},
       {"no capture group: empty name", "@/build", {{"^Copied ", "@/drop"}}, "@/build/a.dll", ""},
       {"the first rule refuses, the second is not tried",
        "@/build",
@@ -134,11 +151,6 @@ TEST_F(CopyActionTest, RefusesNamesOutsideTheBaseFolder) {
        "@/build/../secret.txt"},
       {"a parent step across the base's end", "@/build/.", kToDrop, "@/build/../secret.txt",
        "@/build/../secret.txt"},
-      {"a parent step across the destination's end",
-       "@/build/",
-       {{"^Copied (.+)$", "@/drop/."}},
-       "@/build/./a.dll",
-       "@/build/./a.dll"},
       {"a parent step between slashes", "@/build", kToDrop, "@/build|..|secret.txt",
        "@/build|..|secret.txt"},
   };
@@ -157,6 +169,48 @@ TEST_F(CopyActionTest, RefusesNamesOutsideTheBaseFolder) {
     EXPECT_EQ(runTotals.copiedCount, 0);
     EXPECT_EQ(runTotals.copyFailCount, 1);
     EXPECT_EQ(regularFileCount(), 4);
+  }
+}
+
+// The base folder is compared as the file system compares names: on
+// Windows letter case does not count and '/' is '\\'.
+TEST_F(CopyActionTest, TheBaseFolderIsComparedAsTheFileSystemComparesNames) {
+  const bool windows = sameNameCharacter('b', 'B');
+  struct Row {
+    const char* what;
+    const char* base;
+    const char* name;
+    bool copiedOnWindows;
+    bool copiedOnPosix;
+    const char* copy;  // where the copy lands
+  };
+  const Row rows[] = {
+      {"letter case differs", "@/BUILD", "@/build/a.dll", true, false, "@/drop/a.dll"},
+      {"slashes in the name", "@/build", "@/build|bin|a.dll", true, true, "@/drop/bin/a.dll"},
+      {"slashes in the base", "@|build", "@/build/bin/a.dll", true, true, "@/drop/bin/a.dll"},
+      {"a case-blind match must still end at a separator", "@/BUILD", "@/buildX/a.dll", false,
+       false, ""},
+  };
+  bool first = true;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (!first) TearDown(), SetUp();
+    first = false;
+    writeTree();
+    writeFile("@/buildX/a.dll", "x");
+    ruleSet.basedir = std::make_unique<std::string>(at(row.base));
+    installCopyRules(kToDrop);
+    std::string printed = copyLine("Copied " + at(row.name));
+    if (windows ? row.copiedOnWindows : row.copiedOnPosix) {
+      EXPECT_EQ(printed, "");
+      EXPECT_EQ(runTotals.copiedCount, 1);
+      EXPECT_EQ(readFile(row.copy), readFile(row.name));
+    } else {
+      EXPECT_EQ(printed, "ERROR: Filename '" + at(row.name) + "' does not start with '" +
+                             at(row.base) + "'\n");
+      EXPECT_EQ(runTotals.copyFailCount, 1);
+      EXPECT_EQ(regularFileCount(), 5);
+    }
   }
 }
 
@@ -239,6 +293,13 @@ TEST_F(CopyActionTest, MakeFolderPathCreatesTheWholeChain) {
   EXPECT_FALSE(makeFolderPath(at("@/file/below").c_str()));
   EXPECT_FALSE(makeFolderPath(at("@/file/below/deeper").c_str()));
   EXPECT_FALSE(makeFolderPath(""));  // missing and no parent to make
+
+  // A last "." names the folder made on the way.
+  EXPECT_TRUE(makeFolderPath(at("@/e/f/.").c_str()));
+  EXPECT_TRUE(fs::is_directory(at("@/e/f")));
+  // '/' splits where the file system takes it as a separator.
+  EXPECT_TRUE(makeFolderPath(at("@/g|h|i").c_str()));
+  EXPECT_TRUE(fs::is_directory(at("@/g/h/i")));
 }
 
 TEST_F(CopyActionTest, TheCopyKeepsPermissionsAndModificationTime) {

@@ -21,18 +21,56 @@ bool pathExists(const char* path);
 /// is missing); errno is not cleared first.
 bool createFolder(const char* path);
 
-/// Copies source to target, refusing to overwrite: an existing target is
-/// never touched. The target gets the source's permission bits and
-/// modification time. A copy that fails leaves no target behind. On failure
-/// returns false and lastSystemError() tells why.
+/// True when the file system takes a and b as the same character of a name:
+/// only equal bytes on POSIX; on Windows also ASCII letters that differ in
+/// case, and '/' with '\\'.
+bool sameNameCharacter(char a, char b);
+
+/// Copies the regular file source to target, refusing to overwrite: an
+/// existing target is never touched. The bytes go to a temporary file in the
+/// target's folder (".<name>.tarnwick-<process id>.tmp"), which is flushed to
+/// stable storage and then moved to the target's name in one step that
+/// refuses to replace a file, so the target appears whole or not at all, even
+/// when the process is killed. The target gets the source's permission bits
+/// and modification time where the file system allows; failing to set them
+/// does not fail the copy. A copy that fails leaves neither file behind. On
+/// failure returns false and lastSystemError() tells why: the same code as for
+/// an existing target when another copy took the name first, and
+/// kNotRegularFile for a source that is no regular file (a FIFO, a device).
 bool copyFileNoOverwrite(const char* source, const char* target);
+
+/// The temporary file a copy to target writes first: in target's folder,
+/// hidden, named after target and processId so that it cannot be taken for a
+/// build output nor be another run's (a long name is shortened, so that the
+/// temporary name is no longer than the file system allows).
+std::string temporaryCopyName(const std::string& target, unsigned long processId);
+
+/// The error code of a copy whose source is no regular file; no system code.
+extern const int kNotRegularFile;
+
+/// The steps of copyFileNoOverwrite at which a test can make it fail.
+enum class CopyStep {
+  kData,         // the temporary file holds data (POSIX: its first block)
+  kPermissions,  // setting the permission bits (POSIX)
+  kTimes,        // setting the modification time (POSIX)
+  kFlush,        // flushing the temporary file to stable storage
+  kRename,       // the move to the target's name that refuses to replace
+  kLink,         // POSIX: the hard link used where that move is unsupported
+};
+
+/// For tests: hook is called before each step with the temporary file's
+/// path; a nonzero result fails that step with it as the system's error code.
+/// nullptr (the default) removes it.
+using CopyStepHook = int (*)(CopyStep step, const char* temporary);
+void setCopyStepHook(CopyStepHook hook);
 
 /// Why the last copyFileNoOverwrite on this thread failed (GetLastError on
 /// Windows, errno elsewhere). Ask before any other call can change it.
 int lastSystemError();
 
-/// The system's text for code, ending in its line end ("\r\n" on Windows,
-/// "\n" elsewhere); empty when the system has no text for it.
+/// The system's text for code, ending in one "\n" (the system's own CR LF on
+/// Windows becomes "\n", which the runtime writes as CR LF in text mode);
+/// empty when the system has no text for it.
 std::string systemErrorText(int code);
 
 /// Deletes the file at path; false when it could not be deleted.

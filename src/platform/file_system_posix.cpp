@@ -5,14 +5,29 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/file_system.h"
 
 const char kFolderSeparator = '/';
 
+// No errno value is negative.
+const int kNotRegularFile = -1;
+
 namespace {
 
 constexpr size_t kCopyBlock = 64 * 1024;
+
+CopyStepHook copyStepHook = nullptr;
+
+/// True when a test's hook fails step; errno then holds its code.
+bool injectedFault(CopyStep step, const std::string& temporary) {
+  if (copyStepHook == nullptr) return false;
+  int error = copyStepHook(step, temporary.c_str());
+  if (error == 0) return false;
+  errno = error;
+  return true;
+}
 
 /// Writes all of data, across short writes and interruptions.
 bool writeAll(int fd, const char* data, size_t size) {
@@ -28,9 +43,11 @@ bool writeAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-/// Copies the bytes and the metadata from in to the freshly created out.
-bool fillTarget(int in, int out, const struct stat& source) {
+/// Copies every byte of in to out. With a temporary name, a test's hook may
+/// fail the copy once the first block is written.
+bool copyBytes(int in, int out, const std::string* temporary) {
   char buffer[kCopyBlock];
+  bool asked = temporary == nullptr;
   for (;;) {
     ssize_t got = read(in, buffer, sizeof buffer);
     if (got < 0) {
@@ -39,16 +56,135 @@ bool fillTarget(int in, int out, const struct stat& source) {
     }
     if (got == 0) break;
     if (!writeAll(out, buffer, static_cast<size_t>(got))) return false;
+    if (!asked) {
+      asked = true;
+      if (injectedFault(CopyStep::kData, *temporary)) return false;
+    }
   }
+  return asked || !injectedFault(CopyStep::kData, *temporary);
+}
+
+/// Gives out the source's permission bits and times where the file system
+/// allows. Best effort, as with cp: vfat, exFAT and some CIFS mounts refuse
+/// them, and the copy is good without.
+void copyMetadata(int out, const struct stat& source, const std::string& temporary) {
   // The creation mode was narrowed by the umask; the copy keeps the source's.
-  if (fchmod(out, source.st_mode & 0777) != 0) return false;
+  if (!injectedFault(CopyStep::kPermissions, temporary)) fchmod(out, source.st_mode & 0777);
   const struct timespec times[2] = {source.st_atim, source.st_mtim};
-  return futimens(out, times) == 0;
+  if (!injectedFault(CopyStep::kTimes, temporary)) futimens(out, times);
+}
+
+/// Fills out from in, sets the metadata and flushes it to stable storage.
+bool fillFile(int in, int out, const struct stat& source, const std::string& temporary,
+              bool hooked) {
+  if (!copyBytes(in, out, hooked ? &temporary : nullptr)) return false;
+  copyMetadata(out, source, temporary);
+  if (injectedFault(CopyStep::kFlush, temporary)) return false;
+  return fsync(out) == 0;
+}
+
+/// Errors of a rename without replacing that the file system or kernel
+/// cannot do at all, rather than one that failed for this file.
+bool renameUnsupported(int error) {
+  return error == EINVAL || error == ENOSYS || error == EPERM || error == EOPNOTSUPP ||
+         error == ENOTSUP;
+}
+
+/// Likewise for a hard link (vfat, exFAT).
+bool linkUnsupported(int error) {
+  return error == ENOSYS || error == EPERM || error == EOPNOTSUPP || error == ENOTSUP;
+}
+
+enum class Move { kDone, kFailed, kUnsupported };
+
+/// Gives the finished temporary file the target's name in one step that fails
+/// with EEXIST when the name is taken.
+Move moveWithoutReplacing(const std::string& temporary, const char* target) {
+#ifdef RENAME_NOREPLACE
+  if (!injectedFault(CopyStep::kRename, temporary) &&
+      renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target, RENAME_NOREPLACE) == 0) {
+    return Move::kDone;
+  }
+  if (!renameUnsupported(errno)) return Move::kFailed;
+#endif
+  // Older kernels and NFS cannot rename that way; a hard link refuses an
+  // existing name too, and the temporary name then goes.
+  if (!injectedFault(CopyStep::kLink, temporary) && link(temporary.c_str(), target) == 0) {
+    unlink(temporary.c_str());
+    return Move::kDone;
+  }
+  return linkUnsupported(errno) ? Move::kUnsupported : Move::kFailed;
+}
+
+/// The last resort on a file system that can neither rename without
+/// replacing nor link: the finished temporary file is copied into a target
+/// created exclusively, as a plain copy would be. It still never overwrites;
+/// only a kill during this second copy could leave the target partial.
+bool copyIntoNewTarget(const std::string& temporary, const char* target,
+                       const struct stat& source) {
+  int in = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  int out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, source.st_mode & 0777);
+  if (out < 0) {
+    int error = errno;
+    close(in);
+    errno = error;
+    return false;
+  }
+  bool copied = fillFile(in, out, source, temporary, false);
+  int error = errno;
+  // A close that fails may have lost buffered data on network file systems.
+  if (close(out) != 0 && copied) {
+    copied = false;
+    error = errno;
+  }
+  if (!copied) unlink(target);
+  close(in);
+  errno = error;
+  return copied;
+}
+
+/// Opens the regular file source for reading, with its status. A FIFO would
+/// block the open until a writer came and a device could give data without
+/// end: anything but a regular file fails with kNotRegularFile. A folder
+/// keeps the error it always gave (reading it fails).
+int openSource(const char* source, struct stat* status) {
+  if (stat(source, status) != 0) return -1;
+  bool copyable = S_ISREG(status->st_mode) || S_ISDIR(status->st_mode);
+  if (copyable) {
+    // Checked again on what was opened, should the name have changed since;
+    // O_NONBLOCK keeps the open of a FIFO put there from waiting.
+    int in = open(source, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return -1;
+    if (fstat(in, status) != 0) {
+      int error = errno;
+      close(in);
+      errno = error;
+      return -1;
+    }
+    if (S_ISREG(status->st_mode) || S_ISDIR(status->st_mode)) return in;
+    close(in);
+  }
+  errno = kNotRegularFile;
+  return -1;
+}
+
+/// Creates the temporary file exclusively. One of its name can only be left
+/// by a killed run whose process id this one now has: it is replaced.
+int createTemporary(const std::string& temporary, const struct stat& source) {
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+  int out = open(temporary.c_str(), flags, source.st_mode & 0777);
+  if (out < 0 && errno == EEXIST && unlink(temporary.c_str()) == 0) {
+    out = open(temporary.c_str(), flags, source.st_mode & 0777);
+  }
+  return out;
 }
 
 }  // namespace
 
 bool isFolderSeparator(char c) { return c == '/'; }
+
+bool sameNameCharacter(char a, char b) { return a == b; }
 
 bool pathExists(const char* path) {
   struct stat status;
@@ -57,41 +193,60 @@ bool pathExists(const char* path) {
 
 bool createFolder(const char* path) { return mkdir(path, 0777) == 0; }
 
+void setCopyStepHook(CopyStepHook hook) { copyStepHook = hook; }
+
 bool copyFileNoOverwrite(const char* source, const char* target) {
-  int in = open(source, O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
   struct stat status;
-  if (fstat(in, &status) != 0) {
-    int error = errno;
+  int in = openSource(source, &status);
+  if (in < 0) return false;
+  // An existing target fails before any data is copied; the final move
+  // catches one that appears meanwhile.
+  struct stat existing;
+  if (lstat(target, &existing) == 0) {
     close(in);
-    errno = error;
+    errno = EEXIST;
     return false;
   }
-  int out = open(target, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 0777);
+  const std::string temporary = temporaryCopyName(target, static_cast<unsigned long>(getpid()));
+  int out = createTemporary(temporary, status);
   if (out < 0) {
     int error = errno;
     close(in);
     errno = error;
     return false;
   }
-  bool copied = fillTarget(in, out, status);
+  bool copied = fillFile(in, out, status, temporary, true);
   int error = errno;
-  // A close that fails may have lost buffered data on network file systems.
   if (close(out) != 0 && copied) {
     copied = false;
     error = errno;
   }
-  close(in);
-  if (!copied) {
-    unlink(target);  // never leave a truncated copy behind
-    errno = error;
+  if (copied) {
+    switch (moveWithoutReplacing(temporary, target)) {
+      case Move::kDone:
+        close(in);
+        return true;
+      case Move::kUnsupported:
+        copied = copyIntoNewTarget(temporary, target, status);
+        break;
+      case Move::kFailed:
+        copied = false;
+        break;
+    }
+    error = errno;
   }
+  close(in);
+  unlink(temporary.c_str());  // never left behind
+  errno = error;
   return copied;
 }
 
 int lastSystemError() { return errno; }
 
-std::string systemErrorText(int code) { return std::string(std::strerror(code)) + "\n"; }
+std::string systemErrorText(int code) {
+  if (code == kNotRegularFile) return "Not a regular file\n";
+  return std::string(std::strerror(code)) + "\n";
+}
 
 bool deleteFile(const char* path) { return unlink(path) == 0; }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,12 +12,15 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -106,13 +110,17 @@ TEST_F(FileSystemTest, ACopyCutShortRemovesItsPartialTarget) {
 
 TEST_F(FileSystemTest, TheSystemTextEndsWithALineEnd) {
 #ifdef _WIN32
+  // The system's own CR LF becomes "\n": text mode writes it as one CR LF.
   std::string text = systemErrorText(ERROR_FILE_EXISTS);
-  ASSERT_GT(text.size(), 2u);
-  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  ASSERT_GT(text.size(), 1u);
+  EXPECT_EQ(text.back(), '\n');
+  EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+  EXPECT_EQ(text.find('\n'), text.size() - 1) << text;
 #else
   EXPECT_EQ(systemErrorText(EEXIST), std::string(std::strerror(EEXIST)) + "\n");
   EXPECT_EQ(systemErrorText(ENOENT), std::string(std::strerror(ENOENT)) + "\n");
 #endif
+  EXPECT_EQ(systemErrorText(kNotRegularFile), "Not a regular file\n");
 }
 
 TEST_F(FileSystemTest, FolderCreationTellsAMissingParentApart) {
@@ -158,5 +166,291 @@ TEST_F(FileSystemTest, AnOpenFolderIsToldFromAnOpenFile) {
     std::fclose(file);
   }
 }
+
+TEST(TemporaryCopyNameTest, HiddenBesideTheTargetWithTheProcessId) {
+  const std::string longName(300, 'n');
+  const std::string cutInUtf8 = std::string(199, 'x') + "\xc3\xa9" + std::string(60, 'y');
+  struct Row {
+    std::string target;
+    unsigned long processId;
+    std::string temporary;
+  };
+  std::vector<Row> rows = {
+      {"/drop/bin/a.dll", 42, "/drop/bin/.a.dll.tarnwick-42.tmp"},
+      {"a.dll", 7, ".a.dll.tarnwick-7.tmp"},
+      {"/drop/.hidden", 1, "/drop/..hidden.tarnwick-1.tmp"},
+      {"/drop/" + longName, 4294967295ul,
+       "/drop/." + longName.substr(0, 200) + ".tarnwick-4294967295.tmp"},
+      {"/d/" + cutInUtf8, 3, "/d/." + std::string(199, 'x') + ".tarnwick-3.tmp"},
+  };
+#ifdef _WIN32
+  rows.push_back({"D:\\drop/bin\\a.dll", 9, "D:\\drop/bin\\.a.dll.tarnwick-9.tmp"});
+  rows.push_back({"D:\\drop\\bin/a.dll", 9, "D:\\drop\\bin/.a.dll.tarnwick-9.tmp"});
+#else
+  rows.push_back({"/drop/bin\\a.dll", 9, "/drop/.bin\\a.dll.tarnwick-9.tmp"});
+#endif
+  for (const Row& row : rows) {
+    EXPECT_EQ(temporaryCopyName(row.target, row.processId), row.temporary) << row.target;
+  }
+}
+
+TEST(SameNameCharacterTest, AsTheFileSystemComparesNames) {
+  struct Row {
+    char a;
+    char b;
+    bool posix;
+    bool windows;
+  };
+  const Row rows[] = {
+      {'a', 'a', true, true},         {'a', 'A', false, true},  {'Z', 'z', false, true},
+      {'/', '\\', false, true},       {'\\', '/', false, true}, {'/', '/', true, true},
+      {'a', 'b', false, false},       {'@', '`', false, false}, {'[', '{', false, false},
+      {'\xc9', '\xe9', false, false},  // case folds for ASCII letters only
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(sameNameCharacter(row.a, row.b), kFolderSeparator == '\\' ? row.windows : row.posix)
+        << row.a << " " << row.b;
+  }
+}
+
+/// What the copy step hook of a test does and saw.
+struct HookPlan {
+  HookPlan(CopyStep step, int code, const std::string& content = "")
+      : failAt(step), error(code), writeTarget(content) {}
+
+  CopyStep failAt;            // the step that fails
+  int error;                  // with this code (0: goes on)
+  std::string writeTarget;    // when not empty: appears at the target at that step
+  std::string target;         // the copy's target
+  bool targetSeen = false;    // the target existed when the step came
+  std::string temporarySeen;  // the temporary file's content then
+  std::string temporary;      // and its path
+};
+HookPlan* hookPlan = nullptr;
+
+int planHook(CopyStep step, const char* temporary) {
+  if (step != hookPlan->failAt) return 0;
+  hookPlan->targetSeen = std::filesystem::exists(hookPlan->target);
+  hookPlan->temporary = temporary;
+  std::ifstream stream(temporary, std::ios::binary);
+  std::ostringstream content;
+  content << stream.rdbuf();
+  hookPlan->temporarySeen = content.str();
+  if (!hookPlan->writeTarget.empty()) {
+    std::ofstream(hookPlan->target, std::ios::binary) << hookPlan->writeTarget;
+  }
+  return hookPlan->error;
+}
+
+class CopyStepTest : public FileSystemTest {
+ protected:
+  void TearDown() override {
+    setCopyStepHook(nullptr);
+    hookPlan = nullptr;
+    FileSystemTest::TearDown();
+  }
+
+  /// Copies source to target with the hook following plan.
+  bool copyWith(HookPlan& plan) {
+    plan.target = path("target");
+    hookPlan = &plan;
+    setCopyStepHook(planHook);
+    bool copied = copyFileNoOverwrite(path("source").c_str(), path("target").c_str());
+    error_ = lastSystemError();
+    setCopyStepHook(nullptr);
+    return copied;
+  }
+
+  /// The names in the test's folder, sorted.
+  std::string names() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    std::string all;
+    for (const std::string& name : found) all += name + " ";
+    return all;
+  }
+
+  int error_ = 0;
+};
+
+#ifdef _WIN32
+const int kInjected = ERROR_WRITE_FAULT;
+const int kExists = ERROR_FILE_EXISTS;
+#else
+const int kInjected = EIO;
+const int kExists = EEXIST;
+#endif
+
+// A copy stopped at any step, as a killed run is, has not touched the
+// target's name: the bytes were only ever in the temporary file.
+TEST_F(CopyStepTest, ACopyStoppedAtAnyStepLeavesNoTargetAndNoTemporaryFile) {
+  const std::string content(300000, 'c');
+  struct Row {
+    const char* what;
+    CopyStep step;
+    std::string temporarySeen;  // what the temporary file held at that step
+  };
+  const Row rows[] = {
+#ifdef _WIN32
+      {"the data is in", CopyStep::kData, content},
+#else
+      {"the first block is in", CopyStep::kData, content.substr(0, 64 * 1024)},
+#endif
+      {"before the flush", CopyStep::kFlush, content},
+      {"before the move", CopyStep::kRename, content},
+  };
+  for (const Row& row : rows) {
+    write("source", content);
+    HookPlan plan{row.step, kInjected};
+    EXPECT_FALSE(copyWith(plan)) << row.what;
+    EXPECT_EQ(error_, kInjected) << row.what;
+    EXPECT_FALSE(plan.targetSeen) << row.what;
+    EXPECT_EQ(plan.temporarySeen, row.temporarySeen) << row.what;
+    EXPECT_EQ(names(), "source ") << row.what;  // neither target nor temporary file
+
+    // The next copy is whole.
+    EXPECT_TRUE(copyFileNoOverwrite(path("source").c_str(), path("target").c_str())) << row.what;
+    EXPECT_EQ(read("target"), content) << row.what;
+    EXPECT_EQ(names(), "source target ") << row.what;
+    fs::remove(folder_ / "target");
+  }
+}
+
+// Another copy that takes the name while this one is under way wins; this
+// one fails as for an existing target and leaves the winner whole.
+TEST_F(CopyStepTest, ATargetThatAppearsDuringTheCopyIsNeverReplaced) {
+  write("source", "mine");
+  for (CopyStep step : {CopyStep::kData, CopyStep::kFlush, CopyStep::kRename}) {
+    HookPlan plan{step, 0, "theirs"};
+    EXPECT_FALSE(copyWith(plan));
+    EXPECT_EQ(error_, kExists);
+    EXPECT_EQ(read("target"), "theirs");
+    EXPECT_EQ(names(), "source target ");
+    fs::remove(folder_ / "target");
+  }
+}
+
+// The temporary file of a read-only source is read-only too, yet it is
+// flushed, moved, or removed after a failure.
+TEST_F(CopyStepTest, AReadOnlySourceCopies) {
+  write("source", "fixed");
+  fs::permissions(folder_ / "source", fs::perms::owner_read);
+  HookPlan plan{CopyStep::kRename, kInjected};
+  EXPECT_FALSE(copyWith(plan));
+  EXPECT_EQ(names(), "source ");
+  EXPECT_TRUE(copyFileNoOverwrite(path("source").c_str(), path("target").c_str()));
+  EXPECT_EQ(read("target"), "fixed");
+  EXPECT_EQ(fs::status(folder_ / "target").permissions(),
+            fs::status(folder_ / "source").permissions());
+  EXPECT_EQ(names(), "source target ");
+  for (const char* name : {"source", "target"}) {
+    fs::permissions(folder_ / name, fs::perms::owner_all);  // so that it can be removed
+  }
+}
+
+TEST_F(CopyStepTest, AStaleTemporaryFileOfThisProcessIdIsReplaced) {
+  write("source", "new");
+  HookPlan plan{CopyStep::kRename, 0};
+  ASSERT_TRUE(copyWith(plan));
+  fs::remove(folder_ / "target");
+  // A killed run whose process id this one has left a read-only one.
+  std::ofstream(plan.temporary, std::ios::binary) << "stale and longer";
+  fs::permissions(plan.temporary, fs::perms::owner_read);
+  EXPECT_TRUE(copyFileNoOverwrite(path("source").c_str(), path("target").c_str()));
+  EXPECT_EQ(read("target"), "new");
+  EXPECT_EQ(names(), "source target ");
+}
+
+#ifndef _WIN32
+// Permission bits and times are kept where the file system allows; one that
+// refuses them (vfat, some CIFS mounts) still gets the copy.
+TEST_F(CopyStepTest, MetadataThatCannotBeSetDoesNotFailTheCopy) {
+  for (CopyStep step : {CopyStep::kPermissions, CopyStep::kTimes}) {
+    write("source", "data");
+    HookPlan plan{step, EPERM};
+    EXPECT_TRUE(copyWith(plan));
+    EXPECT_FALSE(plan.targetSeen);
+    EXPECT_EQ(read("target"), "data");
+    EXPECT_EQ(names(), "source target ");
+    fs::remove(folder_ / "target");
+  }
+}
+
+// Where the rename that refuses to replace is missing, a hard link does the
+// same; where links are missing too, the copy is written into a target
+// created exclusively. Neither overwrites, neither leaves the temporary file.
+TEST_F(CopyStepTest, WithoutRenameOrLinkTheCopyStillNeverOverwrites) {
+  struct Row {
+    const char* what;
+    CopyStep step;
+    int error;
+    std::string writeTarget;  // appears at the target at that step
+    bool copied;
+    int expectedError;
+  };
+  const Row rows[] = {
+      {"no rename without replace: a link", CopyStep::kRename, EINVAL, "", true, 0},
+      {"no such system call", CopyStep::kRename, ENOSYS, "", true, 0},
+      {"a name taken before the link", CopyStep::kRename, EINVAL, "theirs", false, EEXIST},
+      {"no links either: a new target", CopyStep::kLink, EPERM, "", true, 0},
+      {"links unsupported", CopyStep::kLink, EOPNOTSUPP, "", true, 0},
+      {"a name taken before the new target", CopyStep::kLink, EPERM, "theirs", false, EEXIST},
+      {"another link error fails the copy", CopyStep::kLink, EACCES, "", false, EACCES},
+      {"another rename error fails the copy", CopyStep::kRename, EACCES, "", false, EACCES},
+  };
+  for (const Row& row : rows) {
+    write("source", "mine");
+    // The link is only tried when the rename is unsupported.
+    HookPlan plan{row.step, row.error, row.writeTarget};
+    if (row.step == CopyStep::kLink) {
+      setCopyStepHook([](CopyStep step, const char* temporary) {
+        return step == CopyStep::kRename ? EINVAL : planHook(step, temporary);
+      });
+      hookPlan = &plan;
+      plan.target = path("target");
+      EXPECT_EQ(copyFileNoOverwrite(path("source").c_str(), path("target").c_str()), row.copied)
+          << row.what;
+      error_ = lastSystemError();
+      setCopyStepHook(nullptr);
+    } else {
+      EXPECT_EQ(copyWith(plan), row.copied) << row.what;
+    }
+    if (!row.copied) {
+      EXPECT_EQ(error_, row.expectedError) << row.what;
+    }
+    EXPECT_EQ(read("target"), row.copied ? "mine" : row.writeTarget) << row.what;
+    EXPECT_EQ(names(), row.copied || !row.writeTarget.empty() ? "source target " : "source ")
+        << row.what;
+    fs::remove(folder_ / "target");
+  }
+}
+
+// A FIFO would block the copy in its open until a writer came; a device
+// could give data without end. Neither is copied, and neither leaves a file.
+TEST_F(FileSystemTest, OnlyRegularFilesAreCopied) {
+  ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0) << std::strerror(errno);
+  fs::create_symlink("/dev/null", folder_ / "null");
+  for (const char* source : {"fifo", "null"}) {
+    EXPECT_FALSE(copyFileNoOverwrite(path(source).c_str(), path("target").c_str())) << source;
+    EXPECT_EQ(lastSystemError(), kNotRegularFile) << source;
+    EXPECT_FALSE(pathExists(path("target").c_str())) << source;
+  }
+  // A link to a regular file copies its data.
+  write("file", "data");
+  fs::create_symlink(folder_ / "file", folder_ / "link");
+  EXPECT_TRUE(copyFileNoOverwrite(path("link").c_str(), path("target").c_str()));
+  EXPECT_EQ(read("target"), "data");
+}
+#else
+// A device read as a file would give data without end: it is not copied.
+TEST_F(FileSystemTest, OnlyFilesOnDiskAreCopied) {
+  EXPECT_FALSE(copyFileNoOverwrite("NUL", path("target").c_str()));
+  EXPECT_EQ(lastSystemError(), kNotRegularFile);
+  EXPECT_FALSE(pathExists(path("target").c_str()));
+}
+#endif
 
 }  // namespace

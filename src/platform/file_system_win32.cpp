@@ -10,6 +10,49 @@
 
 const char kFolderSeparator = '\\';
 
+// Bit 29 marks an application's own code: the system never gives it.
+const int kNotRegularFile = 0x20000001;
+
+namespace {
+
+CopyStepHook copyStepHook = nullptr;
+
+/// True when a test's hook fails step; GetLastError then tells its code.
+bool injectedFault(CopyStep step, const std::string& temporary) {
+  if (copyStepHook == nullptr) return false;
+  int error = copyStepHook(step, temporary.c_str());
+  if (error == 0) return false;
+  SetLastError(static_cast<DWORD>(error));
+  return true;
+}
+
+/// Deletes the file at path, read-only or not; nothing when there is none.
+void discard(const std::string& path) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(path.c_str());
+}
+
+/// Flushes the file at path to stable storage.
+bool flushToDisk(const std::string& path) {
+  if (injectedFault(CopyStep::kFlush, path)) return false;
+  // Only a handle open for writing flushes, and a read-only file (CopyFileA
+  // keeps that attribute) opens so only once the attribute is off.
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  bool readOnly =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (readOnly) SetFileAttributesA(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file) != 0;
+  DWORD error = GetLastError();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (readOnly) SetFileAttributesA(path.c_str(), attributes);
+  SetLastError(error);
+  return flushed;
+}
+
+}  // namespace
+
 bool isFolderSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool pathExists(const char* path) {
@@ -26,22 +69,70 @@ bool pathExists(const char* path) {
 
 bool createFolder(const char* path) { return _mkdir(path) == 0; }
 
+bool sameNameCharacter(char a, char b) {
+  if (isFolderSeparator(a) && isFolderSeparator(b)) return true;
+  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return lower(a) == lower(b);
+}
+
+void setCopyStepHook(CopyStepHook hook) { copyStepHook = hook; }
+
 bool copyFileNoOverwrite(const char* source, const char* target) {
-  // CopyFileA keeps the attributes and the last-write time, refuses an
-  // existing target when told to fail if it exists, and removes a target it
-  // could not finish.
-  return CopyFileA(source, target, TRUE) != 0;
+  // Opened only to ask what it is (no access to its data): a device or pipe
+  // would be read without end. One that does not open fails in CopyFileA
+  // below with the error it always gave.
+  HANDLE probe = CreateFileA(source, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    DWORD type = GetFileType(probe);
+    CloseHandle(probe);
+    if (type != FILE_TYPE_DISK) {
+      SetLastError(static_cast<DWORD>(kNotRegularFile));
+      return false;
+    }
+    // An existing target fails before any data is copied, as CopyFileA
+    // failed for it; the final move catches one that appears meanwhile.
+    if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return false;
+    }
+  }
+  const std::string temporary = temporaryCopyName(target, GetCurrentProcessId());
+  // One of this name can only be left by a killed run whose process id this
+  // one now has.
+  discard(temporary);
+  // CopyFileA keeps the attributes and the last-write time.
+  bool copied = CopyFileA(source, temporary.c_str(), TRUE) != 0 &&
+                !injectedFault(CopyStep::kData, temporary) && flushToDisk(temporary);
+  if (copied) {
+    copied = !injectedFault(CopyStep::kRename, temporary) &&
+             MoveFileExA(temporary.c_str(), target, 0) != 0;
+    // The text CopyFileA gave for an existing target, whoever took it first.
+    if (!copied && GetLastError() == ERROR_ALREADY_EXISTS) SetLastError(ERROR_FILE_EXISTS);
+    if (copied) return true;
+  }
+  DWORD error = GetLastError();
+  discard(temporary);
+  SetLastError(error);
+  return false;
 }
 
 int lastSystemError() { return static_cast<int>(GetLastError()); }
 
 std::string systemErrorText(int code) {
+  if (code == kNotRegularFile) return "Not a regular file\n";
   char* buffer = nullptr;
   DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(code), 0x0400, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
   std::string text;
-  if (length != 0 && buffer != nullptr) text.assign(buffer, length);
+  if (length != 0 && buffer != nullptr) {
+    // The system writes CR LF; printed in text mode, "\n" becomes that.
+    for (DWORD i = 0; i < length; ++i) {
+      if (buffer[i] == '\r' && i + 1 < length && buffer[i + 1] == '\n') continue;
+      text += buffer[i];
+    }
+  }
   if (buffer != nullptr) LocalFree(buffer);
   return text;
 }

@@ -1,11 +1,17 @@
 // The copy and list actions driven through a configuration file: files
 // collected into a drop folder, listing files written, appended and purged,
 // and the errors that refuse a name or end the run.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e_support.h"
@@ -65,7 +71,7 @@ TEST_F(ActionsTest, AnIgnoredLineCopiesToo) {
   EXPECT_EQ(readFile("drop/bin/b.dll"), "b");
 }
 
-TEST_F(ActionsTest, TheTargetIsTheDestinationAndTheRestWithoutAddedSeparator) {
+TEST_F(ActionsTest, TheTargetIsTheDestinationAndTheRestJoinedByOneSeparator) {
   struct Row {
     const char* what;
     std::string basedir;
@@ -78,13 +84,14 @@ TEST_F(ActionsTest, TheTargetIsTheDestinationAndTheRestWithoutAddedSeparator) {
       {"base without trailing separator", targetPath("build"), targetPath("drop"),
        targetPath("build/bin/b.dll"), "drop/bin/b.dll", "b"},
       {"base with trailing separator", targetPath("build") + separator(), targetPath("drop"),
-       targetPath("build/bin/b.dll"), "dropbin/b.dll", "b"},
+       targetPath("build/bin/b.dll"), "drop/bin/b.dll", "b"},
       {"both with trailing separator", targetPath("build") + separator(),
        targetPath("drop") + separator(), targetPath("build/c.txt"), "drop/c.txt", "c"},
       {"an empty base takes the whole name", "", targetPath("drop") + separator(),
        targetRelative("build/bin/sub/a.dll"), "drop/build/bin/sub/a.dll", "deep a"},
   };
   for (const Row& row : rows) {
+    std::filesystem::remove_all(hostPath("drop"));  // rows may land in one place
     writeBuildTree();
     writeConfig("  <copy dst=\"" + row.destination + "\">^Copied (.+)$</copy>\n",
                 row.basedir.c_str());
@@ -136,12 +143,15 @@ TEST_F(ActionsTest, RefusesNamesOutsideTheBaseFolderAndParentSteps) {
   };
   std::vector<Row> rows = {
       {"another folder", base, targetPath("secret.txt")},
-      {"letter case differs", targetPath("Build"), targetPath("build/c.txt")},
       {"a parent step", base, base + sep + ".." + sep + "secret.txt"},
       {"two parent steps", base, base + sep + "bin" + sep + ".." + sep + ".." + sep + "secret.txt"},
       {"a parent step right after a base ending in a separator", base + sep,
        base + sep + ".." + sep + "secret.txt"},
   };
+  if (!windowsTarget()) {
+    // Windows names ignore letter case.
+    rows.push_back({"letter case differs", targetPath("Build"), targetPath("build/c.txt")});
+  }
   if (windowsTarget()) {
     rows.push_back({"a parent step between slashes", base, base + "/../secret.txt"});
     rows.push_back({"slash and backslash mixed", base, base + "\\bin/..\\..\\secret.txt"});
@@ -385,6 +395,255 @@ TEST_F(ActionsTest, AnEntryThatCannotBeWrittenEndsTheRun) {
   EXPECT_EQ(result.out,
             "Processing build.log...\nERROR: Unable to write listing file '/dev/full'\n");
   EXPECT_EQ(readFile("first.lst"), "a.dll\n");
+}
+
+// The base folder holds a name only when it ends there at a separator, and
+// the target stays inside the destination: one separator joins them when
+// neither brings one. On Windows names compare as Windows compares them.
+TEST_F(ActionsTest, TheBaseFolderMatchesWholeComponentsAndTargetsStayInTheDestination) {
+  const std::string sep(1, separator());
+  const std::string build = targetPath("build");
+  const std::string drop = targetPath("drop");
+  struct Row {
+    const char* what;
+    std::string basedir;
+    std::string destination;
+    std::string name;
+    std::string target;  // as printed; "" when the name is refused
+    std::string copy;    // where it lands
+    std::string content;
+  };
+  std::vector<Row> rows = {
+      {"a folder whose name begins like the base", build, drop, targetPath("buildX/f.dll"), "", "",
+       ""},
+      {"a file whose name begins like the base", build, drop, targetPath("build.dll"), "", "", ""},
+      {"a base with a separator, a destination without", build + sep, drop, build + sep + "c.txt",
+       drop + sep + "c.txt", "drop/c.txt", "c"},
+      {"an empty base and a relative name", "", drop, targetRelative("build/c.txt"),
+       drop + sep + targetRelative("build/c.txt"), "drop/build/c.txt", "c"},
+      {"a relative destination", build + sep, "drop", build + sep + "bin" + sep + "b.dll",
+       "drop" + sep + "bin" + sep + "b.dll", "drop/bin/b.dll", "b"},
+      {"separators on both sides are kept", build, drop + sep, build + sep + "c.txt",
+       drop + sep + sep + "c.txt", "drop/c.txt", "c"},
+  };
+  if (windowsTarget()) {
+    std::string upper = build;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::string slashed = build;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    const std::string lowerDrive = "z" + build.substr(1);
+    rows.push_back({"the base's letter case differs", upper, drop, build + sep + "c.txt",
+                    drop + sep + "c.txt", "drop/c.txt", "c"});
+    rows.push_back({"the drive letter's case differs", build, drop, lowerDrive + sep + "c.txt",
+                    drop + sep + "c.txt", "drop/c.txt", "c"});
+    rows.push_back({"slashes in the base", slashed, drop, build + sep + "c.txt",
+                    drop + sep + "c.txt", "drop/c.txt", "c"});
+    rows.push_back({"slashes in the name make the folders", build, drop, build + "/bin/sub/a.dll",
+                    drop + "/bin/sub/a.dll", "drop/bin/sub/a.dll", "deep a"});
+    rows.push_back({"ignoring case, still whole components", upper, drop,
+                    targetPath("buildX/f.dll"), "", "", ""});
+  }
+  for (const Row& row : rows) {
+    std::filesystem::remove_all(hostPath("drop"));
+    writeBuildTree();
+    makeFolder("buildX");
+    writeFile("buildX/f.dll", "f");
+    writeFile("build.dll", "dll");
+    writeConfig("  <copy dst=\"" + row.destination + "\">^Copied (.+)$</copy>\n",
+                row.basedir.c_str());
+    RunResult result = runLog({"Copied " + row.name}, {"-debug"});
+    std::string head = "Processing build.log...\nunmatched: Copied " + row.name + "\n";
+    if (row.target.empty()) {
+      EXPECT_EQ(result.status, 1) << row.what;
+      EXPECT_EQ(
+          result.out,
+          textMode(head + "ERROR: Filename '" + row.name + "' does not start with '" + row.basedir +
+                   "'\n" + summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n"))
+          << row.what;
+    } else {
+      EXPECT_EQ(result.status, 0) << row.what;
+      EXPECT_EQ(result.out, textMode(head + "copying file \"" + row.name + "\" to \"" + row.target +
+                                     "\"\n" + summaryWithCopies(1, 0, 1, 1, 0)))
+          << row.what;
+      EXPECT_EQ(readFile(row.copy), row.content) << row.what;
+    }
+    for (const char* outside : {"dropX", "drop.dll", "dropc.txt", "dropbuild", "dropbin"}) {
+      EXPECT_FALSE(exists(outside)) << row.what << ": " << outside;
+    }
+  }
+}
+
+// A "." component names a folder that exists once the path up to it is
+// made: the first run copies as a second run would.
+TEST_F(ActionsTest, ADotComponentCopiesOnTheFirstRun) {
+  const std::string sep(1, separator());
+  const std::string build = targetPath("build");
+  struct Row {
+    const char* what;
+    std::string name;
+    std::string copy;
+    std::string content;
+  };
+  const Row rows[] = {
+      {"a dot before the file", build + sep + "bin" + sep + "." + sep + "b.dll", "drop/bin/b.dll",
+       "b"},
+      {"a dot between folders still to be made",
+       build + sep + "bin" + sep + "." + sep + "sub" + sep + "a.dll", "drop/bin/sub/a.dll",
+       "deep a"},
+      {"a dot right after the base", build + sep + "." + sep + "c.txt", "drop/c.txt", "c"},
+  };
+  for (const Row& row : rows) {
+    std::filesystem::remove_all(hostPath("drop"));
+    writeBuildTree();
+    writeConfig(copyRule("Copied", "drop"), build.c_str());
+    RunResult result = runLog({"Copied " + row.name});
+    EXPECT_EQ(result.status, 0) << row.what;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\nCopied " + row.name + "\n" +
+                                   summaryWithCopies(1, 0, 1, 1, 0)))
+        << row.what;
+    EXPECT_EQ(readFile(row.copy), row.content) << row.what;
+  }
+}
+
+// A FIFO would hold the run in the open of its source until a writer came; a
+// device could give data without end. Only regular files are copied, and the
+// run goes on.
+TEST_F(ActionsTest, OnlyRegularFilesAreCopied) {
+  SKIP_ON_WINDOWS("FIFOs and links to devices are POSIX file types; a Windows name is neither");
+  writeBuildTree();
+  ASSERT_EQ(mkfifo(hostPath("build/pipe.dll").c_str(), 0600), 0) << std::strerror(errno);
+  ASSERT_EQ(symlink("/dev/null", hostPath("build/null.dll").c_str()), 0) << std::strerror(errno);
+  ASSERT_EQ(symlink(hostPath("build/c.txt").c_str(), hostPath("build/link.txt").c_str()), 0);
+  writeConfig(copyRule("Copied", "drop"), targetPath("build").c_str());
+  std::string expected = "Processing build.log...\n";
+  std::vector<std::string> lines;
+  for (const char* name : {"pipe.dll", "null.dll"}) {
+    const std::string source = targetPath("build/") + name;
+    lines.push_back("Copied " + source);
+    expected += lines.back() + "\nERROR: Failed to copy '" + source + "' to '" +
+                targetPath("drop/") + name + "': Not a regular file\n\n";
+  }
+  lines.push_back("Copied " + targetPath("build/link.txt"));
+  expected += lines.back() + "\n" + summaryWithCopies(1, 0, 3, 1, 2) + "ERROR: File copy failed\n";
+  RunResult result = runLog(lines);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, expected);
+  EXPECT_EQ(readFile("drop/link.txt"), "c");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(hostPath("drop"))) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"link.txt"});
+}
+
+// The system's text of a failed copy ends in one line end, and the empty
+// line follows: on Windows the text's own CR LF is not given a second CR.
+TEST_F(ActionsTest, TheSystemTextOfAFailedCopyEndsInOneLineEnd) {
+  struct Row {
+    const char* what;
+    std::string name;
+    std::string target;
+    int error;  // natively the text is strerror(error)
+  };
+  const Row rows[] = {
+      {"an existing target", targetPath("build/c.txt"), targetPath("drop/c.txt"), EEXIST},
+      {"a missing source", targetPath("build/none.dll"), targetPath("drop/none.dll"), ENOENT},
+  };
+  for (const Row& row : rows) {
+    writeBuildTree();
+    writeFile("drop/c.txt", "older");
+    writeConfig(copyRule("Copied", "drop"), targetPath("build").c_str());
+    RunResult result = runLog({"Copied " + row.name});
+    EXPECT_EQ(result.status, 1) << row.what;
+    const std::string head =
+        textMode("Processing build.log...\nCopied " + row.name + "\nERROR: Failed to copy '" +
+                 row.name + "' to '" + row.target + "': ");
+    const std::string end =
+        textMode("\n\n" + summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n");
+    ASSERT_GT(result.out.size(), head.size() + end.size()) << row.what << ": " << result.out;
+    ASSERT_EQ(result.out.substr(0, head.size()), head) << row.what;
+    ASSERT_EQ(result.out.substr(result.out.size() - end.size()), end) << row.what;
+    std::string text = result.out.substr(head.size(), result.out.size() - head.size() - end.size());
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << row.what << ": " << text;
+    if (!windowsTarget()) {
+      EXPECT_EQ(text, std::strerror(row.error)) << row.what;
+    } else {
+      EXPECT_NE(text, "") << row.what;
+    }
+  }
+}
+
+// A run killed in the middle of a copy (a CI job's timeout, a lost machine)
+// leaves nothing under the target's name, only its hidden temporary file; the
+// next run copies the file whole.
+TEST_F(ActionsTest, ARunKilledMidCopyLeavesNoFileUnderTheTargetsName) {
+  writeBuildTree();
+  std::string big(64 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 23);
+  writeFile("build/big.bin", big);
+  writeConfig(copyRule("Copied", "drop"), targetPath("build").c_str());
+  const std::string line = "Copied " + targetPath("build/big.bin");
+  writeFile("build.log", line + "\nOK\n");
+  RunResult stopped =
+      runTool("interrupt_copy", {targetPath("build/big.bin"), targetPath("drop/big.bin"),
+                                 targetPath("drop/.big.bin.tarnwick-%p.tmp"), programPath(), "-cfg",
+                                 "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(stopped.out, textMode("stopped mid-copy\n"));
+  EXPECT_EQ(stopped.status, 0);
+  EXPECT_FALSE(exists("drop/big.bin"));
+  size_t temporaryFiles = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(hostPath("drop"))) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_EQ(name.rfind(".big.bin.tarnwick-", 0), 0u) << name;
+    EXPECT_LT(entry.file_size(), big.size()) << name;
+    ++temporaryFiles;
+  }
+  EXPECT_EQ(temporaryFiles, 1u);
+
+  RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            textMode("Processing build.log...\n" + line + "\n" + summaryWithCopies(1, 0, 1, 1, 0)));
+  EXPECT_TRUE(readFile("drop/big.bin") == big);
+}
+
+// Two runs copying to one target at once: one copies, the other fails just
+// as for a target that existed before; the target is whole and no temporary
+// file is left.
+TEST_F(ActionsTest, TwoRunsCopyingToOneTargetGiveOneWholeFileAndOneFailure) {
+  writeBuildTree();
+  std::string big(16 << 20, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('A' + i % 19);
+  writeFile("build/big.bin", big);
+  writeConfig(copyRule("Copied", "drop"), targetPath("build").c_str());
+  const std::string line = "Copied " + targetPath("build/big.bin");
+  writeFile("build.log", line + "\nOK\n");
+  const std::vector<std::string> args = {"-cfg", "rules.xml", "-log", "build.log"};
+  RunResult results[2];
+  std::thread other([&] { results[1] = run(args); });
+  results[0] = run(args);
+  other.join();
+  if (results[0].status != 0) std::swap(results[0], results[1]);
+  EXPECT_EQ(results[0].status, 0);
+  EXPECT_EQ(results[0].out,
+            textMode("Processing build.log...\n" + line + "\n" + summaryWithCopies(1, 0, 1, 1, 0)));
+  EXPECT_EQ(results[1].status, 1);
+  // The loser's report is the one for a target that is already there.
+  RunResult again = run(args);
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(results[1].out, again.out);
+  if (!windowsTarget()) {
+    EXPECT_EQ(again.out, "Processing build.log...\n" + line + "\nERROR: Failed to copy '" +
+                             targetPath("build/big.bin") + "' to '" + targetPath("drop/big.bin") +
+                             "': " + std::strerror(EEXIST) + "\n\n" +
+                             summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n");
+  }
+  EXPECT_TRUE(readFile("drop/big.bin") == big);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(hostPath("drop"))) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"big.bin"});
 }
 
 }  // namespace
