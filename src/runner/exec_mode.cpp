@@ -8,6 +8,7 @@
 #include "analysis/log_reader.h"
 #include "driver/fatal.h"
 #include "platform/process.h"
+#include "platform/text_output.h"
 #include "rules/rule_set.h"
 
 namespace {
@@ -39,12 +40,10 @@ size_t trailingBackslashes(const char* word, size_t length) {
 }
 
 /// Echoes every byte of the piece, NULs included, and shows it at once even
-/// when the stream is a pipe or a file.
+/// when the stream is a pipe or a file. Prefix, piece and line end go in one
+/// write, so that the other stream, joined to this one, never lands inside.
 void echo(std::FILE* stream, const char* prefix, const char* piece, size_t length) {
-  if (debugEnabled) std::fputs(prefix, stream);
-  std::fwrite(piece, 1, length, stream);
-  std::fputc('\n', stream);
-  std::fflush(stream);
+  writeTextLine(stream, debugEnabled ? prefix : "", piece, length);
 }
 
 }  // namespace
