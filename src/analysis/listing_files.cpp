@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/fatal.h"
+#include "platform/append_file.h"
 #include "platform/file_system.h"
 #include "rules/rule_set.h"
 
@@ -18,13 +19,15 @@ void writeEntry(ListingFile& file, const std::string& entry) {
     std::printf("adding file \"%s\" to list \"%s\" (%s)\n", entry.c_str(), path,
                 rewrite ? "write" : "append");
   }
-  std::FILE* stream = std::fopen(path, rewrite ? "w" : "a");
-  if (stream == nullptr) exitWithError("ERROR: Unable to open listing file '%s'\n", path);
-  // The entry usually reaches the disk only at the close, so a full disk
-  // shows there.
-  bool written = std::fprintf(stream, "%s\n", entry.c_str()) >= 0;
-  if (std::fclose(stream) != 0) written = false;
-  if (!written) exitWithError("ERROR: Unable to write listing file '%s'\n", path);
+  // One write per entry at the end of the file, so that runs appending to
+  // one file at once never lose or tear each other's entries.
+  AppendResult result = appendLine(path, entry.data(), entry.size(), rewrite);
+  if (result == AppendResult::kOpenFailed) {
+    exitWithError("ERROR: Unable to open listing file '%s'\n", path);
+  }
+  if (result == AppendResult::kWriteFailed) {
+    exitWithError("ERROR: Unable to write listing file '%s'\n", path);
+  }
   ++file.entriesWritten;
 }
 
