@@ -5,6 +5,7 @@
 
 #include "driver/fatal.h"
 #include "platform/append_file.h"
+#include "platform/file_identity.h"
 #include "platform/file_system.h"
 #include "rules/rule_set.h"
 
@@ -49,3 +50,18 @@ void purgeListingFiles() {
     if (!deleteFile(path)) std::printf("WARNING: Failed to remove list file '%s'\n", path);
   }
 }
+
+void rejectListingFileClashes(const char* configPath, const char* logPath) {
+  bool withLog = logPath != nullptr && *logPath != '\0';
+  for (const auto& file : ruleSet.listingFiles) {
+    const char* path = file->path.c_str();
+    if (configPath != nullptr && sameFile(path, configPath)) {
+      exitWithError("ERROR: Listing file '%s' is the configuration file '%s'\n", path, configPath);
+    }
+    if (withLog && sameFile(path, logPath)) {
+      exitWithError("ERROR: Listing file '%s' is the log file '%s'\n", path, logPath);
+    }
+  }
+}
+
+void rejectListedLog(const char* logPath) { rejectListingFileClashes(nullptr, logPath); }

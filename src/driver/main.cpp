@@ -121,6 +121,13 @@ int main(int argc, char** argv) {
     loadBuiltinRules();
   }
   validateCopyRules();
+  // No listing file may be the configuration or the log the mode analyses.
+  std::string execLog = options.execRequested ? finalLogPath(argc - options.commandStart - 1,
+                                                             argv + options.commandStart + 1,
+                                                             options.sanitizeRequested)
+                                              : std::string();
+  rejectListingFileClashes(options.configFileName,
+                           options.execRequested ? execLog.c_str() : options.logFileName);
   if (!ruleSet.listingFiles.empty() && purgeEnabled) purgeListingFiles();
   compileAllRules(options.execRequested);
 

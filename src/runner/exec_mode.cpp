@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
 #include "driver/fatal.h"
 #include "platform/process.h"
@@ -19,14 +20,15 @@ void* allocate(size_t size) {
   return memory;
 }
 
-/// The word after the last -o or -oa that has one, or null.
-const char* findLogPath(int wordCount, char** words) {
+/// The word after the last -o or -oa that has one, or null; with warn,
+/// a switch without a word is reported.
+const char* findLogPath(int wordCount, char** words, bool warn) {
   const char* logPath = nullptr;
   for (int i = 0; i < wordCount; ++i) {
     if (std::strcmp(words[i], "-o") != 0 && std::strcmp(words[i], "-oa") != 0) continue;
     if (i + 1 < wordCount) {
       logPath = words[++i];
-    } else {
+    } else if (warn) {
       std::printf("WARNING: found -o/-oa switch, but no logfile give\n");
     }
   }
@@ -102,6 +104,7 @@ void onStdoutLine(const char* piece, size_t length) {
   const RegularExpression* rule = ruleSet.serverLogRule.get();
   if (rule != nullptr && rule->matches(piece)) {
     std::string path = rule->capturedName();
+    rejectListedLog(path.c_str());
     processLogFile(path.c_str());
     // The lines it printed may be all there is for a long while.
     std::fflush(stdout);
@@ -112,7 +115,7 @@ void onStderrLine(const char* piece, size_t length) { echo(stderr, "stderr: ", p
 
 int execMode(int wordCount, char** words) {
   if (wordCount < 1) exitWithUsage("-exec requires a command to run");
-  const char* logPath = findLogPath(wordCount, words);
+  const char* logPath = findLogPath(wordCount, words, true);
   char* commandLine = buildCommandLine(wordCount, words);
   if (debugEnabled) std::printf("cmd = [%s]\n", commandLine);
   // Shown before the tool starts, not when the buffer happens to fill.
@@ -126,4 +129,15 @@ int execMode(int wordCount, char** words) {
   if (logPath != nullptr) processLogFile(logPath);
   std::free(commandLine);
   return 0;
+}
+
+std::string finalLogPath(int wordCount, char** words, bool sanitize) {
+  const char* logPath = findLogPath(wordCount, words, false);
+  if (logPath == nullptr) return std::string();
+  if (!sanitize) return logPath;
+  char* word = const_cast<char*>(logPath);
+  char** sanitized = sanitizeArguments(1, &word);
+  std::string path = sanitized[0];
+  std::free(sanitized);
+  return path;
 }
