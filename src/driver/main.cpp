@@ -8,6 +8,7 @@
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
 #include "driver/fatal.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "rules/builtin_rules.h"
 #include "rules/configuration.h"
@@ -107,6 +108,10 @@ int printSummary(int result) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!argumentsArriveWhole()) {
+    exitWithError(
+        "ERROR: The command line holds characters the system code page cannot represent\n");
+  }
   if (argc < 3) exitWithUsage("Insufficient arguments");
   CommandLine options = walkOptions(argc, argv);
 

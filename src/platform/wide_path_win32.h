@@ -27,4 +27,8 @@ WidePath widePath(const char* path);
 /// Windows itself reads names), or empty when the system has none.
 std::wstring fullWidePath(const std::wstring& path);
 
+/// True when text converts to codePage and back unchanged: no character is
+/// replaced by a look-alike or a default character.
+bool representableIn(const wchar_t* text, unsigned codePage);
+
 #endif
