@@ -413,7 +413,7 @@ TEST_F(ActionsTest, AnEntryThatCannotBeWrittenEndsTheRun) {
 TEST_F(ActionsTest, RunsAppendingToOneFileAtOnceLoseNoEntry) {
   // Four runs at once, as parallel builds sharing a drop folder do.
   const int kRuns = 4;
-  const int kEntries = 500;
+  const int kEntries = 1000;
   writeConfig("  <list file=\"all.lst\" append=\"yes\">Built (.+)$</list>\n");
   std::string log;
   for (int n = 1; n <= kEntries; ++n) log += "# Built f" + std::to_string(n) + ".dll\n";
