@@ -93,9 +93,9 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, Lin
   InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
   std::vector<char> listStorage(listSize);
   auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listStorage.data());
-  bool listed = listSize != 0 && InitializeProcThreadAttributeList(list, 1, 0, &listSize) &&
-                UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
-                                          sizeof inherited, nullptr, nullptr);
+  bool made = listSize != 0 && InitializeProcThreadAttributeList(list, 1, 0, &listSize);
+  bool listed = made && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                  inherited, sizeof inherited, nullptr, nullptr);
   STARTUPINFOEXA startup;
   ZeroMemory(&startup, sizeof startup);
   GetStartupInfoA(&startup.StartupInfo);
@@ -110,7 +110,7 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, LineHandler onStdout, Lin
                                 CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
                                 &startup.StartupInfo, &process);
   DWORD error = GetLastError();
-  if (listed) DeleteProcThreadAttributeList(list);
+  if (made) DeleteProcThreadAttributeList(list);
   if (!started) {
     reportExecuteError("Execute - Couldn't create process, %s", commandLine);
     // A failure without a code must still read as a failed start.
