@@ -4,6 +4,8 @@
 #include <string>
 
 #include "base/fatal.h"
+#include "platform/append_file.h"
+#include "platform/file_identity.h"
 #include "platform/file_system.h"
 #include "record/run_record.h"
 #include "rules/rule_set.h"
@@ -19,13 +21,15 @@ void writeEntry(ListingFile& file, const std::string& entry) {
     runRecord.message("adding file \"%s\" to list \"%s\" (%s)\n", entry.c_str(), path,
                       rewrite ? "write" : "append");
   }
-  std::FILE* stream = std::fopen(path, rewrite ? "w" : "a");
-  if (stream == nullptr) exitWithError("ERROR: Unable to open listing file '%s'\n", path);
-  // The entry usually reaches the disk only at the close, so a full disk
-  // shows there.
-  bool written = std::fprintf(stream, "%s\n", entry.c_str()) >= 0;
-  if (std::fclose(stream) != 0) written = false;
-  if (!written) exitWithError("ERROR: Unable to write listing file '%s'\n", path);
+  // One write per entry at the end of the file, so that runs appending to
+  // one file at once never lose or tear each other's entries.
+  AppendResult result = appendLine(path, entry.data(), entry.size(), rewrite);
+  if (result == AppendResult::kOpenFailed) {
+    exitWithError("ERROR: Unable to open listing file '%s'\n", path);
+  }
+  if (result == AppendResult::kWriteFailed) {
+    exitWithError("ERROR: Unable to write listing file '%s'\n", path);
+  }
   ++file.entriesWritten;
   runRecord.listingEntryWritten(path, entry.c_str());
 }
@@ -48,3 +52,18 @@ void purgeListingFiles() {
     if (!deleteFile(path)) runRecord.message("WARNING: Failed to remove list file '%s'\n", path);
   }
 }
+
+void rejectListingFileClashes(const char* configPath, const char* logPath) {
+  bool withLog = logPath != nullptr && *logPath != '\0';
+  for (const auto& file : ruleSet.listingFiles) {
+    const char* path = file->path.c_str();
+    if (configPath != nullptr && sameFile(path, configPath)) {
+      exitWithError("ERROR: Listing file '%s' is the configuration file '%s'\n", path, configPath);
+    }
+    if (withLog && sameFile(path, logPath)) {
+      exitWithError("ERROR: Listing file '%s' is the log file '%s'\n", path, logPath);
+    }
+  }
+}
+
+void rejectListedLog(const char* logPath) { rejectListingFileClashes(nullptr, logPath); }

@@ -163,4 +163,46 @@ TEST_F(ListingFilesTest, AFileThatCannotBeOpenedEndsTheRun) {
   EXPECT_EXIT(applyListRules("Built x.dll"), testing::ExitedWithCode(1), "");
 }
 
+TEST_F(ListingFilesTest, AListingFileThatIsAnInputEndsTheRunBeforeAnythingHappens) {
+  writeFile("rules.xml", "<tarnwick/>");
+  writeFile("build.log", "I00020110: built\n");
+  std::filesystem::create_hard_link(at("build.log"), at("linked.log"));
+  struct Row {
+    const char* what;
+    const char* listing;
+    const char* config;
+    const char* log;
+    bool refused;
+  };
+  const Row rows[] = {
+      {"other files", "a.lst", "rules.xml", "build.log", false},
+      {"the configuration", "rules.xml", "rules.xml", "build.log", true},
+      {"the configuration spelt otherwise", "./rules.xml", "rules.xml", nullptr, true},
+      {"the log", "build.log", nullptr, "build.log", true},
+      {"a link to the log", "linked.log", "rules.xml", "build.log", true},
+      {"a log yet to be written", "out.log", nullptr, "./out.log", true},
+      {"no log", "build.log", "rules.xml", nullptr, false},
+      {"an empty log name", "build.log", "rules.xml", "", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ruleSet = RuleSet();
+    installListRules({{"^Built (.+)$", "a.lst", true}, {"^Built (.+)$", row.listing, true}});
+    if (row.refused) {
+      EXPECT_EXIT(rejectListingFileClashes(row.config, row.log), testing::ExitedWithCode(1), "");
+    } else {
+      rejectListingFileClashes(row.config, row.log);
+    }
+  }
+  EXPECT_EQ(readFile("rules.xml"), "<tarnwick/>");
+  EXPECT_EQ(readFile("build.log"), "I00020110: built\n");
+}
+
+TEST_F(ListingFilesTest, AServerLogThatIsAListingFileEndsTheRun) {
+  installListRules({{"^Built (.+)$", "a.lst", true}, {"^Built (.+)$", "b.lst", true}});
+  rejectListedLog("server.log");
+  EXPECT_EXIT(rejectListedLog("b.lst"), testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(rejectListedLog(at("@/./a.lst").c_str()), testing::ExitedWithCode(1), "");
+}
+
 }  // namespace

@@ -12,6 +12,7 @@
 #include "base/fatal.h"
 #include "driver/help.h"
 #include "driver/usage.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "record/run_record.h"
 #include "report/console_printer.h"
@@ -192,6 +193,10 @@ void endRecordedRun(int status, const char* message) { runRecord.runEnded(status
 
 int main(int argc, char** argv) {
   if (answerInformationRequest(argc, argv)) return 0;
+  if (!argumentsArriveWhole()) {
+    exitWithError(
+        "ERROR: The command line holds characters the system code page cannot represent\n");
+  }
   if (argc < 3) exitWithUsage("Insufficient arguments");
   CommandLine options = walkOptions(argc, argv);
 
@@ -227,6 +232,13 @@ int main(int argc, char** argv) {
   }
   for (const auto& file : ruleSet.listingFiles) runRecord.listingFile(file->path.c_str());
   validateCopyRules();
+  // No listing file may be the configuration or the log the mode analyses.
+  std::string execLog = options.execRequested ? finalLogPath(argc - options.commandStart - 1,
+                                                             argv + options.commandStart + 1,
+                                                             options.sanitizeRequested)
+                                              : std::string();
+  rejectListingFileClashes(options.configFileName,
+                           options.execRequested ? execLog.c_str() : options.logFileName);
   if (!ruleSet.listingFiles.empty() && purgeEnabled) purgeListingFiles();
   compileAllRules(options.execRequested);
 

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/wide_path_win32.h"
 
 const char kFolderSeparator = '\\';
 
@@ -55,7 +57,14 @@ bool flushToDisk(const std::string& path) {
 
 bool isFolderSeparator(char c) { return c == '\\' || c == '/'; }
 
+// A short name takes the narrow call it always took; a name too long for
+// the narrow calls takes the wide one with the long-path prefix; a name that
+// is no text in the code page is refused rather than turned into another.
+
 bool pathExists(const char* path) {
+  WidePath wide = widePath(path);
+  if (!wide.valid) return false;
+  if (wide.isLong) return GetFileAttributesW(wide.text.c_str()) != INVALID_FILE_ATTRIBUTES;
   // The Microsoft runtime's _stat does not find a folder written with a
   // trailing separator ("D:\drop\"), except a root ("D:\").
   std::string trimmed = path;
@@ -67,7 +76,18 @@ bool pathExists(const char* path) {
   return _stat(trimmed.c_str(), &status) == 0;
 }
 
-bool createFolder(const char* path) { return _mkdir(path) == 0; }
+bool createFolder(const char* path) {
+  WidePath wide = widePath(path);
+  if (!wide.valid) {
+    errno = EINVAL;
+    return false;
+  }
+  if (!wide.isLong) return _mkdir(path) == 0;
+  if (CreateDirectoryW(wide.text.c_str(), nullptr)) return true;
+  DWORD error = GetLastError();
+  errno = error == ERROR_PATH_NOT_FOUND ? ENOENT : error == ERROR_ALREADY_EXISTS ? EEXIST : EACCES;
+  return false;
+}
 
 bool sameNameCharacter(char a, char b) {
   if (isFolderSeparator(a) && isFolderSeparator(b)) return true;
@@ -78,6 +98,15 @@ bool sameNameCharacter(char a, char b) {
 void setCopyStepHook(CopyStepHook hook) { copyStepHook = hook; }
 
 bool copyFileNoOverwrite(const char* source, const char* target) {
+  WidePath from = widePath(source);
+  WidePath to = widePath(target);
+  if (!from.valid || !to.valid) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  // Names past the narrow calls' limit take the wide call, which cannot go
+  // through a temporary file here; CopyFile still never overwrites.
+  if (from.isLong || to.isLong) return CopyFileW(from.text.c_str(), to.text.c_str(), TRUE) != 0;
   // Opened only to ask what it is (no access to its data): a device or pipe
   // would be read without end. One that does not open fails in CopyFileA
   // below with the error it always gave.
@@ -137,7 +166,12 @@ std::string systemErrorText(int code) {
   return text;
 }
 
-bool deleteFile(const char* path) { return _unlink(path) == 0; }
+bool deleteFile(const char* path) {
+  WidePath wide = widePath(path);
+  if (!wide.valid) return false;
+  if (wide.isLong) return DeleteFileW(wide.text.c_str()) != 0;
+  return _unlink(path) == 0;
+}
 
 bool isOpenFolder(std::FILE* file) {
   // The runtime refuses to open a folder; asked anyway, should one differ.

@@ -1,11 +1,13 @@
 // The watched tool on Windows: three inheritable pipes, of which the
 // parent's ends are swapped for non-inheritable duplicates so that the child
-// (and whatever it starts) holds only its own ends; each handle is closed as
+// (and whatever it starts) holds only its own ends; the child is given those
+// three ends by name and inherits nothing else. Each handle is closed as
 // soon as no side needs it any more.
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <vector>
 
 #include "platform/process.h"
 
@@ -80,16 +82,34 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
     return -1;
   }
 
-  STARTUPINFOA startup;
-  GetStartupInfoA(&startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = stdinRead;
-  startup.hStdOutput = stdoutWrite;
-  startup.hStdError = stderrWrite;
+  // The child inherits its three pipe ends and nothing else: were it given
+  // every inheritable handle, tarnwick's own output would go with them, and
+  // a helper the tool leaves running would keep that open after tarnwick
+  // has ended.
+  HANDLE inherited[3] = {stdinRead, stdoutWrite, stderrWrite};
+  SIZE_T listSize = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+  std::vector<char> listStorage(listSize);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listStorage.data());
+  bool made = listSize != 0 && InitializeProcThreadAttributeList(list, 1, 0, &listSize);
+  bool listed = made && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                                  inherited, sizeof inherited, nullptr, nullptr);
+  STARTUPINFOEXA startup;
+  ZeroMemory(&startup, sizeof startup);
+  GetStartupInfoA(&startup.StartupInfo);
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = stdinRead;
+  startup.StartupInfo.hStdOutput = stdoutWrite;
+  startup.StartupInfo.hStdError = stderrWrite;
+  startup.lpAttributeList = listed ? list : nullptr;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                      nullptr, &startup, &process)) {
-    DWORD error = GetLastError();
+  BOOL started = CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE,
+                                CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                                &startup.StartupInfo, &process);
+  DWORD error = GetLastError();
+  if (made) DeleteProcThreadAttributeList(list);
+  if (!started) {
     reportExecuteError("Execute - Couldn't create process, %s", commandLine);
     // A failure without a code must still read as a failed start.
     return error != 0 ? static_cast<int32_t>(error) : -1;

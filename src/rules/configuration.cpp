@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/fatal.h"
+#include "platform/file_identity.h"
 #include "record/run_record.h"
 #include "rules/rule_set.h"
 #include "rules/variable_table.h"
@@ -50,11 +51,12 @@ std::unique_ptr<CopyRegularExpression> copyRule(const TiXmlElement& element) {
                                                  destination ? destination->c_str() : nullptr);
 }
 
-/// The one ListingFile of path: list rules naming the same path share it,
-/// and it is appended to when any of them asks for that.
+/// The one ListingFile of path: list rules naming the same file share it
+/// (spellings of one name included, as the platform reads names), and it is
+/// appended to when any of them asks for that.
 ListingFile* sharedListingFile(const std::string& path, bool append, const char* pattern) {
   for (const auto& file : ruleSet.listingFiles) {
-    if (file->path != path) continue;
+    if (!sameFileName(file->path.c_str(), path.c_str())) continue;
     if (file->append != append) {
       runRecord.message("WARNING: List entries for file \"%s\" have different append settings\n",
                         path.c_str());

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
 #include "base/fatal.h"
 #include "platform/process.h"
+#include "platform/text_output.h"
 #include "record/run_record.h"
 #include "rules/rule_set.h"
 #include "runner/pipe_reader.h"
@@ -21,14 +23,15 @@ void* allocate(size_t size) {
   return memory;
 }
 
-/// The word after the last -o or -oa that has one, or null.
-const char* findLogPath(int wordCount, char** words) {
+/// The word after the last -o or -oa that has one, or null; with warn,
+/// a switch without a word is reported.
+const char* findLogPath(int wordCount, char** words, bool warn) {
   const char* logPath = nullptr;
   for (int i = 0; i < wordCount; ++i) {
     if (std::strcmp(words[i], "-o") != 0 && std::strcmp(words[i], "-oa") != 0) continue;
     if (i + 1 < wordCount) {
       logPath = words[++i];
-    } else {
+    } else if (warn) {
       runRecord.message("WARNING: found -o/-oa switch, but no logfile give\n");
     }
   }
@@ -42,12 +45,10 @@ size_t trailingBackslashes(const char* word, size_t length) {
 }
 
 /// Echoes every byte of the piece, NULs included, and shows it at once even
-/// when the stream is a pipe or a file.
+/// when the stream is a pipe or a file. Prefix, piece and line end go in one
+/// write, so that the other stream, joined to this one, never lands inside.
 void echo(std::FILE* stream, const char* prefix, const char* piece, size_t length) {
-  if (debugEnabled) std::fputs(prefix, stream);
-  std::fwrite(piece, 1, length, stream);
-  std::fputc('\n', stream);
-  std::fflush(stream);
+  writeTextLine(stream, debugEnabled ? prefix : "", piece, length);
 }
 
 }  // namespace
@@ -106,6 +107,7 @@ void onStdoutLine(const char* piece, size_t length) {
   const RegularExpression* rule = ruleSet.serverLogRule.get();
   if (rule != nullptr && rule->matches(piece)) {
     std::string path = rule->capturedName();
+    rejectListedLog(path.c_str());
     processLogFile(path.c_str());
     // The lines it printed may be all there is for a long while.
     std::fflush(stdout);
@@ -145,7 +147,7 @@ void readStderr(const PipeRead& read) { consume(read, onStderrLine, kStderrLog);
 
 int execMode(int wordCount, char** words, bool classifyToolOutput) {
   classifyOutput = classifyToolOutput;
-  const char* logPath = findLogPath(wordCount, words);
+  const char* logPath = findLogPath(wordCount, words, true);
   char* commandLine = buildCommandLine(wordCount, words);
   if (debugEnabled) runRecord.message("cmd = [%s]\n", commandLine);
   runRecord.toolStarted(commandLine);
@@ -166,4 +168,15 @@ int execMode(int wordCount, char** words, bool classifyToolOutput) {
   if (logPath != nullptr) processLogFile(logPath);
   std::free(commandLine);
   return 0;
+}
+
+std::string finalLogPath(int wordCount, char** words, bool sanitize) {
+  const char* logPath = findLogPath(wordCount, words, false);
+  if (logPath == nullptr) return std::string();
+  if (!sanitize) return logPath;
+  char* word = const_cast<char*>(logPath);
+  char** sanitized = sanitizeArguments(1, &word);
+  std::string path = sanitized[0];
+  std::free(sanitized);
+  return path;
 }

@@ -4,6 +4,7 @@
 #define TARNWICK_RUNNER_EXEC_MODE_H
 
 #include <cstddef>
+#include <string>
 
 /// Runs the tool named by words[0] (wordCount is at least 1) with the other
 /// words as its arguments, echoing its output and analysing the logs it
@@ -25,10 +26,16 @@ char** sanitizeArguments(int wordCount, char** words);
 /// backslashes), a word with one taken as it is.
 char* buildCommandLine(int wordCount, char** words);
 
+/// The log analysed once the tool has ended: the word after the last -o or
+/// -oa that has one, as -sanitize makes it when sanitize; empty when there
+/// is none. Prints nothing.
+std::string finalLogPath(int wordCount, char** words, bool sanitize);
+
 /// Echoes a stdout piece on stdout, every byte of it ("stdout: " first under
 /// -debug), with a line end, flushed at once; when the server-log rule
 /// matches the piece (as text up to its first NUL), analyses the file named
-/// by its group 1 there and then. Stdout reader thread.
+/// by its group 1 there and then, unless it is a listing file of the run,
+/// which ends the run. Stdout reader thread.
 void onStdoutLine(const char* piece, size_t length);
 
 /// Echoes a stderr piece on stderr, every byte of it ("stderr: " first under

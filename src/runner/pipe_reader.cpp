@@ -20,9 +20,22 @@ void readPipeLines(const PipeRead& read, LineHandler handler) {
   char* buffer = storage.get();
   size_t held = 0;
   size_t room = kBufferSize;
+  // The last piece ended at a CR that was the last byte read: an LF that
+  // comes next is the rest of that CR LF, which a read happened to split.
+  bool crEnded = false;
   std::ptrdiff_t got = read(buffer, room);
   while (got > 0) {
     size_t fresh = static_cast<size_t>(got);
+    if (crEnded) {
+      crEnded = false;
+      if (buffer[held] == '\n') {
+        std::memmove(buffer + held, buffer + held + 1, --fresh);
+        if (fresh == 0) {
+          got = read(buffer + held, room);
+          continue;
+        }
+      }
+    }
     size_t end = held + fresh;
     buffer[end] = '\0';
     room -= fresh;
@@ -48,6 +61,7 @@ void readPipeLines(const PipeRead& read, LineHandler handler) {
       if (cut > 0 && isLineBreak(buffer[cut - 1]) && buffer[cut - 1] != buffer[cut]) {
         pieceEnd = cut - 1;
       }
+      crEnded = pieceEnd == cut && cut + 1 == end && buffer[cut] == '\r';
       buffer[pieceEnd] = '\0';
       buffer[cut] = '\0';
       handler(buffer, pieceEnd);

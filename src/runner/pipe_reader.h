@@ -19,8 +19,10 @@ using LineHandler = void (*)(const char* piece, size_t length);
 /// (a final CR LF or LF CR pair dropped as a whole, inner breaks kept), the
 /// whole buffer once it holds more than 896 bytes without a break, and what
 /// is left at the end of the stream. Every byte received is delivered except
-/// the line break that ends a piece. Runs on the calling thread; allocates
-/// its buffer once.
+/// the line break that ends a piece; a piece that ended at a lone CR as the
+/// last byte of a read, followed by an LF as the first byte of the next, ended
+/// at that CR LF (the two reads split the pair). Runs on the calling thread;
+/// allocates its buffer once.
 void readPipeLines(const PipeRead& read, LineHandler handler);
 
 #endif

@@ -68,7 +68,7 @@ TEST(PipeReaderTest, CutsPiecesAtTheLastLineBreak) {
       {"a doubled CR is not a pair", {{"a\r\r"}}, {"a\r"}},
       {"LF CR is a pair", {{"a\n\r"}}, {"a"}},
       {"a pair behind a lone break", {{"a\n\rb\n"}}, {"a\n\rb"}},
-      {"CR LF split between reads", {{"x\r"}, {"\ny"}}, {"x", "", "y"}},
+      {"CR LF split between reads", {{"x\r"}, {"\ny"}}, {"x", "y"}},
       {"a lone break is an empty piece", {{"\n"}}, {""}},
       {"a lone pair is an empty piece", {{"\r\n"}}, {""}},
       {"a lone CR ends a line", {{"a\rb\r"}}, {"a\rb"}},
@@ -80,6 +80,27 @@ TEST(PipeReaderTest, CutsPiecesAtTheLastLineBreak) {
       {"a failed read ends the stream", {{"abc"}, {"", true}, {"never\n"}}, {"abc"}},
       {"NULs are delivered", {{bytes("a\0b\nc\0", 6)}}, {bytes("a\0b", 3), bytes("c\0", 2)}},
       {"a break behind a NUL is found", {{bytes("\0\nz", 3)}}, {bytes("\0", 1), "z"}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(runScript(row.reads).pieces, row.pieces) << row.name;
+  }
+}
+
+TEST(PipeReaderTest, AnLfAfterASplitCrEndsNoSecondLine) {
+  struct Row {
+    const char* name;
+    std::vector<Read> reads;
+    std::vector<std::string> pieces;
+  };
+  const Row rows[] = {
+      {"the LF alone in its read", {{"x\r"}, {"\n"}, {"y\r\n"}}, {"x", "y"}},
+      {"an LF at the end of the stream", {{"x\r"}, {"\n"}}, {"x"}},
+      {"a second LF is a line", {{"x\r"}, {"\n\ny\n"}}, {"x", "\ny"}},
+      {"CR CR, then LF", {{"x\r\r"}, {"\ny\n"}}, {"x\r", "y"}},
+      {"only right behind the CR", {{"x\ry"}, {"\nz\n"}}, {"x", "y\nz"}},
+      {"not behind an LF CR pair", {{"x\n\r"}, {"\ny\n"}}, {"x", "\ny"}},
+      {"not behind an LF", {{"x\n"}, {"\ny\n"}}, {"x", "\ny"}},
+      {"a later LF is its own", {{"x\r"}, {"y"}, {"\n"}}, {"x", "y"}},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(runScript(row.reads).pieces, row.pieces) << row.name;

@@ -31,10 +31,16 @@ std::string runner() { return fromEnvironment("TARNWICK_E2E_RUNNER", ""); }
 
 constexpr int kTimeoutSeconds = 240;
 
-/// Runs argv[0] with argv in folder, feeding stdinText and collecting both
-/// output streams until the program ends.
+/// Where the program's stderr goes: a pipe of its own (read into err), the
+/// stdout pipe (as after 2>&1), or the null device.
+enum class Stderr { kPipe, kJoined, kNull };
+
+/// Runs argv[0] with argv in folder, feeding stdinText and collecting its
+/// output until the program ends and every holder of its output pipes has
+/// closed them.
 RunResult spawn(const std::vector<std::string>& argv, const std::string& folder,
-                const std::string& stdinText, size_t memoryLimit = 0) {
+                const std::string& stdinText, size_t memoryLimit = 0,
+                Stderr stderrGoes = Stderr::kPipe) {
   RunResult result;
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
@@ -45,7 +51,13 @@ RunResult spawn(const std::vector<std::string>& argv, const std::string& folder,
   if (child == 0) {
     dup2(in[0], 0);
     dup2(out[1], 1);
-    dup2(err[1], 2);
+    if (stderrGoes == Stderr::kNull) {
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 2);
+      close(null);
+    } else {
+      dup2(stderrGoes == Stderr::kJoined ? out[1] : err[1], 2);
+    }
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
     if (chdir(folder.c_str()) != 0) _exit(126);
     if (memoryLimit != 0) {
@@ -146,6 +158,14 @@ RunResult E2ETest::runWithMemoryLimit(const std::vector<std::string>& args, size
   return spawn(withRunner(programUnderTest(), args), folder_, "", limitBytes);
 }
 
+RunResult E2ETest::runJoined(const std::vector<std::string>& args) {
+  return spawn(withRunner(programUnderTest(), args), folder_, "", 0, Stderr::kJoined);
+}
+
+RunResult E2ETest::runWithoutStderr(const std::vector<std::string>& args) {
+  return spawn(withRunner(programUnderTest(), args), folder_, "", 0, Stderr::kNull);
+}
+
 RunResult E2ETest::runExec(const std::vector<std::string>& options,
                            const std::vector<std::string>& words, const std::string& stdinText) {
   std::vector<std::string> args = options;
@@ -172,6 +192,11 @@ std::string E2ETest::targetRelative(const std::string& rel) {
 
 std::string E2ETest::targetPath(const std::string& rel) const {
   std::string host = rel.empty() ? folder_ : hostPath(rel);
+  return windowsTarget() ? "Z:" + targetRelative(host) : host;
+}
+
+std::string E2ETest::programPath() {
+  std::string host = programUnderTest();
   return windowsTarget() ? "Z:" + targetRelative(host) : host;
 }
 

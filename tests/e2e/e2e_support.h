@@ -37,6 +37,11 @@ class E2ETest : public ::testing::Test {
   /// run() with the program's address space limited to limitBytes (native
   /// targets only).
   RunResult runWithMemoryLimit(const std::vector<std::string>& args, size_t limitBytes);
+  /// run() with the program's stderr joined to its stdout, as after 2>&1:
+  /// both in out, in the order written.
+  RunResult runJoined(const std::vector<std::string>& args);
+  /// run() with the program's stderr on the null device: out alone is read.
+  RunResult runWithoutStderr(const std::vector<std::string>& args);
   /// Runs a helper program of tools/ (by name, without suffix) likewise.
   RunResult runTool(const std::string& name, const std::vector<std::string>& args);
 
@@ -52,6 +57,8 @@ class E2ETest : public ::testing::Test {
   /// The path of the program under test as the target names it.
   static std::string programPath();
 
+  /// The program under test as the target names it, for a helper to start.
+  static std::string programPath();
   /// The watched-tool helper program as the target names it.
   static std::string tool() { return toolPath("watched_tool"); }
   /// The command line exec mode builds for the watched tool and words that

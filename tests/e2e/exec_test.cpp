@@ -1,12 +1,33 @@
 // Exec mode end to end: the watched tool (tools/watched_tool) is run, its
 // output echoed live, its logs analysed, its exit code reported.
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e_support.h"
 
 namespace {
+
+/// The lines of text, each without its line end, which must be the target's
+/// text line end (on Windows exactly CR LF; elsewhere LF, or CR LF where the
+/// tool wrote it inside a piece). Adds a failure for any other, for a CR
+/// doubled anywhere, and for text after the last line end.
+std::vector<std::string> linesOf(const std::string& text, bool windows) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    std::string line = text.substr(start, end - start);
+    bool cr = !line.empty() && line.back() == '\r';
+    if (cr) line.pop_back();
+    EXPECT_TRUE(cr || !windows) << "a line end without its CR after \"" << line << "\"";
+    EXPECT_EQ(line.find('\r'), std::string::npos) << "a stray CR in \"" << line << "\"";
+    lines.push_back(line);
+  }
+  EXPECT_EQ(start, text.size()) << "text after the last line end";
+  return lines;
+}
 
 class ExecTest : public E2ETest {
  protected:
@@ -375,6 +396,104 @@ TEST_F(ExecTest, TheEchoIsWrittenAtOnceEvenIntoAFile) {
                        "await:echo.txt:first", "err:second", "await:echo.txt:second", "out:third"});
   EXPECT_EQ(result.out, "status 1\n");
   EXPECT_EQ(readFile("echo.txt"), textMode("first\nsecond\nthird\n" + kNoTotals));
+}
+
+TEST_F(ExecTest, ACrLfTheToolWroteComesOutAsOneCrLf) {
+  // Written in bulk, the lines reach tarnwick many to a read, and now and
+  // then a read ends between a CR and its LF.
+  const int kLines = 5000;
+  RunResult result = runExec({}, {"eol:crlf", "both:" + std::to_string(kLines)});
+  EXPECT_EQ(result.status, 1);
+  const std::string totals = textMode(kNoTotals);
+  ASSERT_GE(result.out.size(), totals.size());
+  ASSERT_EQ(result.out.substr(result.out.size() - totals.size()), totals);
+  std::vector<std::string> out =
+      linesOf(result.out.substr(0, result.out.size() - totals.size()), windowsTarget());
+  std::vector<std::string> err = linesOf(result.err, windowsTarget());
+  ASSERT_EQ(out.size(), static_cast<size_t>(kLines));
+  ASSERT_EQ(err.size(), static_cast<size_t>(kLines));
+  for (int n = 1; n <= kLines; ++n) {
+    ASSERT_EQ(out[n - 1], "OUT " + std::to_string(n));
+    ASSERT_EQ(err[n - 1], "ERR " + std::to_string(n));
+  }
+
+  // A lone CR (a progress line) passes as it is.
+  result = runExec({}, {"eol:none", "out:50%\\r60%\\r\\n", "err:a\\rb\\n"});
+  EXPECT_EQ(result.out, textMode("50%\r60%\n" + kNoTotals));
+  EXPECT_EQ(result.err, textMode("a\rb\n"));
+}
+
+TEST_F(ExecTest, JoinedStreamsNeverGlueLines) {
+  // Under 2>&1 both echoes share one pipe: a piece, its prefix and its line
+  // end go in one write, so the other stream only comes between lines. A
+  // piece may hold several lines; under -debug only its first has a prefix.
+  const int kLines = 10000;
+  for (bool debug : {false, true}) {
+    std::vector<std::string> args = {"-exec", tool(), "both:" + std::to_string(kLines)};
+    if (debug) args.insert(args.begin(), "-debug");
+    RunResult result = runJoined(args);
+    EXPECT_EQ(result.status, 1);
+    int out = 0, err = 0;
+    for (std::string line : linesOf(result.out, windowsTarget())) {
+      if (out + err == 2 * kLines) break;
+      if (debug && line.rfind("cmd = [", 0) == 0) continue;
+      bool fromOut = line.rfind("stdout: ", 0) == 0;
+      bool fromErr = line.rfind("stderr: ", 0) == 0;
+      EXPECT_TRUE(debug || !(fromOut || fromErr)) << line;
+      if (fromOut || fromErr) line.erase(0, 8);
+      if (!fromErr && line == "OUT " + std::to_string(out + 1)) {
+        ++out;
+      } else if (!fromOut && line == "ERR " + std::to_string(err + 1)) {
+        ++err;
+      } else {
+        ADD_FAILURE() << "after OUT " << out << " and ERR " << err << ": \"" << line << "\"";
+        break;
+      }
+    }
+    EXPECT_EQ(out, kLines) << debug;
+    EXPECT_EQ(err, kLines) << debug;
+  }
+}
+
+class LeftHelperTest : public ExecTest {
+ protected:
+  // The tool leaves a helper behind that runs until it is released (or a
+  // minute has passed) and then notes that it is done. The helper holds none
+  // of the tool's pipes but whatever else the tool could hand down: given
+  // tarnwick's own output, it would keep it open, and tarnwick's output
+  // would end only when the helper did.
+  const std::vector<std::string> args_ = {
+      "-exec", tool(), "out:started", "detach", "await:release:go", "note:helper.txt:done"};
+
+  void expectEndedBeforeTheHelper(const RunResult& result) {
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, textMode("started\n" + kNoTotals));
+    EXPECT_FALSE(exists("helper.txt")) << "the output ended only once the helper had";
+    writeFile("release", "go");
+    for (int waited = 0; !exists("helper.txt") && waited < 120000; waited += 20) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(readFile("helper.txt"), "done\n");
+  }
+};
+
+TEST_F(LeftHelperTest, AHelperLeftRunningDoesNotHoldTheOutputOpen) {
+  expectEndedBeforeTheHelper(runWithoutStderr(args_));
+}
+
+TEST_F(LeftHelperTest, AHelperLeftRunningDoesNotHoldStderrOpen) {
+  SKIP_ON_WINDOWS(
+      "Wine hands its own Unix stderr (its debug output) down to every process it starts, "
+      "whatever the handles say: the helper holds tarnwick's stderr there");
+  expectEndedBeforeTheHelper(run(args_));
+}
+
+TEST_F(ExecTest, NamesOutsideAsciiReachTheToolUnchanged) {
+  RunResult result =
+      runExec({}, {"argv", "\xce\xa9 \xe6\x97\xa5\xe6\x9c\xac", "d\xc3\xa9j\xc3\xa0"});
+  EXPECT_EQ(
+      result.out,
+      textMode("[argv]\n[\xce\xa9 \xe6\x97\xa5\xe6\x9c\xac]\n[d\xc3\xa9j\xc3\xa0]\n" + kNoTotals));
 }
 
 }  // namespace

@@ -317,4 +317,15 @@ TEST_F(LogModeTest, ALineBeyondTheMemoryEndsTheRunWithAMessage) {
   EXPECT_EQ(result.err, "");
 }
 
+TEST_F(LogModeTest, ALogNamedOutsideAsciiIsTheOneRead) {
+  // Windows best-fit "\xce\xa9" (omega) to "O" in a legacy code page: the
+  // program runs with UTF-8 as its code page, so the name is read as given.
+  writeFile("\xce\xa9.log", std::string("E1: omega\n") + kSuccess);
+  writeFile("O.log", "E2: the wrong file\n");
+  RunResult result = run({"-log", "\xce\xa9.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing \xce\xa9.log...\nE1: omega\n" +
+                                 summary(1, 1, 0, 0, 0) + "1 failures detected\n"));
+}
+
 }  // namespace

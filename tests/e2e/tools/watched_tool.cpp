@@ -22,10 +22,19 @@
 //                        the last one shorter; when EVERY is not 0, every EVERYth
 //                        stdout line instead names the server log PREFIX<k>.log,
 //                        written just before with the line "I00020110: soak <k>"
+//   both:N               "OUT 1" on stdout, "ERR 1" on stderr, ... to "OUT N", "ERR N"
+//   note:PATH:TEXT       appends TEXT and "\n" to file PATH at once
+//   detach ARGS...       (the last word) starts a copy of itself with ARGS that
+//                        runs on its own: its standard streams on the null device,
+//                        none of this program's, every other inheritable handle
+//                        inherited (as compiler servers are started)
 //   exit:N               ends with exit code N (after the logs are written)
 //   raise:term           ends by raising SIGTERM
 //   launch FILE PROG ARGS...  (as the only mode) runs PROG with stdout and stderr
 //                        into FILE, waits, and prints "status N"
+//   together N FILE PROG ARGS...  (as the only mode) runs N copies of PROG at once,
+//                        the output of copy i into FILE.i, waits for all, and
+//                        prints "status N" for each
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -116,6 +125,14 @@ void flood(std::FILE* stream, const char* tag, unsigned long long total, unsigne
   std::fflush(stream);
 }
 
+int together(int argc, char** argv) {
+  if (argc < 5) return 2;
+  std::vector<std::string> args(argv + 5, argv + argc);
+  std::vector<int> statuses = runTogether(std::atoi(argv[2]), argv[4], args, argv[3]);
+  for (int status : statuses) std::printf("status %d\n", status);
+  return 0;
+}
+
 int launch(int argc, char** argv) {
   if (argc < 4) return 2;
   std::vector<std::string> args(argv + 4, argv + argc);
@@ -129,6 +146,7 @@ int launch(int argc, char** argv) {
 int main(int argc, char** argv) {
   useBinaryStreams();
   if (argc > 1 && std::strcmp(argv[1], "launch") == 0) return launch(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "together") == 0) return together(argc, argv);
 
   std::string eol = "\n";
   std::string logText;
@@ -195,6 +213,22 @@ int main(int argc, char** argv) {
       std::thread errors(flood, stderr, "err", total, 0, std::string());
       flood(stdout, "out", total, every, prefix);
       errors.join();
+    } else if (startsWith(word, "both:", &rest)) {
+      for (int n = 1; n <= std::atoi(rest.c_str()); ++n) {
+        std::fprintf(stdout, "OUT %d%s", n, eol.c_str());
+        std::fprintf(stderr, "ERR %d%s", n, eol.c_str());
+      }
+      std::fflush(stdout);
+    } else if (startsWith(word, "note:", &rest)) {
+      size_t colon = rest.find(':');
+      std::ofstream(rest.substr(0, colon), std::ios::binary | std::ios::app)
+          << (colon == std::string::npos ? "" : unescape(rest.substr(colon + 1))) << "\n";
+    } else if (word == "detach") {
+      std::vector<std::string> args(argv + i + 1, argv + argc);
+      if (startDetached(ownPath(argv[0]), args) != 0) {
+        put(stdout, "watched_tool: cannot start a copy" + eol);
+      }
+      break;
     } else if (startsWith(word, "exit:", &rest)) {
       exitCode = std::atoi(rest.c_str());
     } else if (word == "raise:term") {

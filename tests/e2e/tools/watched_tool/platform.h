@@ -19,6 +19,19 @@ std::string ownPath(const char* argv0);
 int startProgram(const std::string& program, const std::vector<std::string>& args,
                  const std::string& outputFile, bool wait);
 
+/// Starts program with args on its own and does not wait: its stdin, stdout
+/// and stderr are the null device, this program's own standard streams are
+/// kept from it, and every other inheritable handle goes with it. Returns 0
+/// once it runs, -1 when it does not start.
+int startDetached(const std::string& program, const std::vector<std::string>& args);
+
+/// Starts count copies of program with args at once, the stdout and stderr
+/// of copy i (from 1) both into outputPrefix + "." + i (made anew), and
+/// returns their exit statuses in order once all have ended (-1 for a copy
+/// that did not start).
+std::vector<int> runTogether(int count, const std::string& program,
+                             const std::vector<std::string>& args, const std::string& outputPrefix);
+
 /// Makes a named pipe at path (a FIFO on POSIX, "\\.\pipe\..." on Windows),
 /// calls announce, waits until a reader opens it, writes content and closes
 /// it. False when nobody opened it within timeoutMs.

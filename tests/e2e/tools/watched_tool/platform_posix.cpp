@@ -16,8 +16,12 @@ void useBinaryStreams() {}
 
 std::string ownPath(const char* argv0) { return argv0; }
 
-int startProgram(const std::string& program, const std::vector<std::string>& args,
-                 const std::string& outputFile, bool wait) {
+namespace {
+
+/// Starts program with args, its stdout and stderr into outputFile when that
+/// is not empty; the child's id, or -1 when it did not start.
+pid_t spawnProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& outputFile, bool detached) {
   std::vector<std::string> words = {program};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -25,20 +29,54 @@ int startProgram(const std::string& program, const std::vector<std::string>& arg
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
   if (!outputFile.empty()) {
     posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
   }
+  if (detached) {
+    for (int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  }
   pid_t child;
-  int failed = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  int failed = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) return -1;
-  if (!wait) return 0;
+  return failed != 0 ? -1 : child;
+}
+
+int waitFor(pid_t child) {
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+int startProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& outputFile, bool wait) {
+  pid_t child = spawnProgram(program, args, outputFile, false);
+  if (child < 0) return -1;
+  return wait ? waitFor(child) : 0;
+}
+
+int startDetached(const std::string& program, const std::vector<std::string>& args) {
+  return spawnProgram(program, args, "", true) < 0 ? -1 : 0;
+}
+
+std::vector<int> runTogether(int count, const std::string& program,
+                             const std::vector<std::string>& args,
+                             const std::string& outputPrefix) {
+  std::vector<pid_t> children;
+  for (int i = 1; i <= count; ++i) {
+    children.push_back(spawnProgram(program, args, outputPrefix + "." + std::to_string(i), false));
+  }
+  std::vector<int> statuses;
+  for (pid_t child : children) statuses.push_back(child < 0 ? -1 : waitFor(child));
+  return statuses;
 }
 
 bool serveOnce(const std::string& path, const std::string& content,

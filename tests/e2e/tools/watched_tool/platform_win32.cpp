@@ -39,8 +39,13 @@ std::string ownPath(const char*) {
   return std::string(path, length);
 }
 
-int startProgram(const std::string& program, const std::vector<std::string>& args,
-                 const std::string& outputFile, bool wait) {
+namespace {
+
+/// Starts program with args; stdout and stderr go into outputFile (made
+/// anew) when it is not empty. The process handle, or null when it did not
+/// start.
+HANDLE spawnProgram(const std::string& program, const std::vector<std::string>& args,
+                    const std::string& outputFile) {
   std::string commandLine = quoted(program);
   for (const std::string& arg : args) commandLine += " " + quoted(arg);
   STARTUPINFOA startup;
@@ -55,7 +60,7 @@ int startProgram(const std::string& program, const std::vector<std::string>& arg
     SECURITY_ATTRIBUTES inherited = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     output = CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return -1;
+    if (output == INVALID_HANDLE_VALUE) return nullptr;
     startup.hStdOutput = output;
     startup.hStdError = output;
   }
@@ -63,15 +68,71 @@ int startProgram(const std::string& program, const std::vector<std::string>& arg
   BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                                 nullptr, &startup, &process);
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (!started) return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+int waitFor(HANDLE process) {
+  DWORD code = 0;
+  WaitForSingleObject(process, INFINITE);
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  return static_cast<int>(code);
+}
+
+}  // namespace
+
+int startProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& outputFile, bool wait) {
+  HANDLE process = spawnProgram(program, args, outputFile);
+  if (process == nullptr) return -1;
+  if (wait) return waitFor(process);
+  CloseHandle(process);
+  return 0;
+}
+
+int startDetached(const std::string& program, const std::vector<std::string>& args) {
+  // A tool that keeps its own pipes to itself, yet lets the helper inherit
+  // whatever else it holds: the helper then holds everything the tool was
+  // given beyond its standard streams.
+  for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    SetHandleInformation(GetStdHandle(which), HANDLE_FLAG_INHERIT, 0);
+  }
+  SECURITY_ATTRIBUTES inherited = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE null = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            &inherited, OPEN_EXISTING, 0, nullptr);
+  if (null == INVALID_HANDLE_VALUE) return -1;
+  std::string commandLine = quoted(program);
+  for (const std::string& arg : args) commandLine += " " + quoted(arg);
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = null;
+  startup.hStdOutput = null;
+  startup.hStdError = null;
+  PROCESS_INFORMATION process;
+  BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
+                                DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                                &startup, &process);
+  CloseHandle(null);
   if (!started) return -1;
   CloseHandle(process.hThread);
-  DWORD code = 0;
-  if (wait) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &code);
-  }
   CloseHandle(process.hProcess);
-  return static_cast<int>(code);
+  return 0;
+}
+
+std::vector<int> runTogether(int count, const std::string& program,
+                             const std::vector<std::string>& args,
+                             const std::string& outputPrefix) {
+  std::vector<HANDLE> processes;
+  for (int i = 1; i <= count; ++i) {
+    processes.push_back(spawnProgram(program, args, outputPrefix + "." + std::to_string(i)));
+  }
+  std::vector<int> statuses;
+  for (HANDLE process : processes) statuses.push_back(process == nullptr ? -1 : waitFor(process));
+  return statuses;
 }
 
 bool serveOnce(const std::string& path, const std::string& content,

@@ -1,0 +1,3 @@
+#include "platform/code_page.h"
+
+bool argumentsArriveWhole() { return true; }

@@ -1,0 +1,19 @@
+// Writing one whole line to a standard stream with a single write of the
+// file behind it, so that a second writer of the same file (stdout and
+// stderr joined by 2>&1) can only land before or after it.
+#ifndef TARNWICK_PLATFORM_TEXT_OUTPUT_H
+#define TARNWICK_PLATFORM_TEXT_OUTPUT_H
+
+#include <cstddef>
+#include <cstdio>
+
+/// Flushes stream, then writes prefix, the length bytes at data (NULs
+/// included) and a line end to its file in one write, which the system
+/// splits only when the file takes less (a full pipe). The line end and
+/// every LF in data come out as the stream's text line end: on Windows an
+/// LF not preceded by CR becomes CR LF, and a CR LF stays one CR LF, a lone
+/// CR stays as it is; elsewhere the bytes pass unchanged. False when the
+/// write failed. Threads writing the same stream take turns.
+bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size_t length);
+
+#endif

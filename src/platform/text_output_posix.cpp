@@ -1,0 +1,30 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/text_output.h"
+
+bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size_t length) {
+  // Kept from call to call: an echo costs no allocation once lines stop growing.
+  thread_local std::string line;
+  size_t prefixLength = std::strlen(prefix);
+  line.resize(prefixLength + length + 1);
+  std::memcpy(&line[0], prefix, prefixLength);
+  std::memcpy(&line[prefixLength], data, length);
+  line.back() = '\n';
+
+  flockfile(stream);
+  std::fflush(stream);
+  bool written = true;
+  int fd = fileno(stream);
+  for (size_t at = 0; written && at < line.size();) {
+    ssize_t put = write(fd, line.data() + at, line.size() - at);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) written = false;
+    if (put > 0) at += static_cast<size_t>(put);
+  }
+  funlockfile(stream);
+  return written;
+}

@@ -1,0 +1,34 @@
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/text_output.h"
+
+bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size_t length) {
+  // The runtime's text mode would turn the LF of a CR LF the tool wrote into
+  // a second CR LF, and writes in chunks of its own; the line is converted
+  // here and written past it in one call.
+  thread_local std::string line;
+  line.assign(prefix);
+  line.reserve(line.size() + length + length / 8 + 2);
+  for (size_t i = 0; i < length; ++i) {
+    if (data[i] == '\n' && (i == 0 || data[i - 1] != '\r')) line += '\r';
+    line += data[i];
+  }
+  line += "\r\n";
+
+  _lock_file(stream);
+  std::fflush(stream);
+  HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  bool written = file != INVALID_HANDLE_VALUE;
+  for (size_t at = 0; written && at < line.size();) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(line.size() - at, 1u << 30));
+    DWORD put = 0;
+    if (!WriteFile(file, line.data() + at, chunk, &put, nullptr) || put == 0) written = false;
+    at += put;
+  }
+  _unlock_file(stream);
+  return written;
+}
