@@ -205,11 +205,6 @@ std::string E2ETest::toolPath(const std::string& name) {
   return windowsTarget() ? "Z:" + targetRelative(host) + ".exe" : host;
 }
 
-std::string E2ETest::programPath() {
-  std::string host = programUnderTest();
-  return windowsTarget() ? "Z:" + targetRelative(host) : host;
-}
-
 void E2ETest::writeFile(const std::string& rel, const std::string& content) const {
   std::ofstream file(hostPath(rel), std::ios::binary);
   file << content;

@@ -54,9 +54,6 @@ class E2ETest : public ::testing::Test {
   static std::string targetRelative(const std::string& rel);
   /// The path of helper program name as the target names it.
   static std::string toolPath(const std::string& name);
-  /// The path of the program under test as the target names it.
-  static std::string programPath();
-
   /// The program under test as the target names it, for a helper to start.
   static std::string programPath();
   /// The watched-tool helper program as the target names it.

@@ -29,15 +29,7 @@ std::vector<std::string> linesOf(const std::string& text, bool windows) {
   return lines;
 }
 
-class ExecTest : public E2ETest {
- protected:
-  /// The program under test as the target names it.
-  static std::string programPath() {
-    const char* set = std::getenv("TARNWICK_E2E_BINARY");
-    std::string host = set != nullptr && *set != '\0' ? set : TARNWICK_E2E_BINARY;
-    return windowsTarget() ? "Z:" + targetRelative(host) : host;
-  }
-};
+using ExecTest = E2ETest;
 
 TEST_F(ExecTest, TheCommandStartsAfterExec) {
   struct Row {
