@@ -1,6 +1,8 @@
 // Matcher throughput on log-shaped input: the rule shapes tarnwick runs on
-// every line of a build log, and the long-line shapes that exercise the
-// backtracking stack.
+// every line of a build log, the long-line shapes that exercise the
+// backtracking stack, and patterns whose plain backtracking walk grows
+// exponentially or polynomially with the line (the argument is the line
+// length in bytes).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -54,6 +56,32 @@ std::string alternating(size_t n, const char* tail) {
   return s + tail;
 }
 
+// Words of four letters and a space, as many as fit in length bytes, then
+// " !", which the word pattern cannot take, so every split of every word is
+// tried before the match fails.
+std::string successLine(size_t length) {
+  std::string s = "I00020110: ";
+  while (s.size() + 5 <= length) s += "abcd ";
+  return s + "!";
+}
+
+std::string repeated(size_t length, char byte) { return std::string(length, byte); }
+
+std::string letters(size_t length) { return std::string(length, 'a') + "!"; }
+
+void matchGrowing(benchmark::State& state, const char* pattern, std::string (*subjectOf)(size_t)) {
+  Regexp* regexp = compilePattern(pattern);
+  std::string subject = subjectOf(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(matchPattern(regexp, subject.c_str()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * subject.size()));
+  std::free(regexp);
+}
+
+std::string xs(size_t length) { return repeated(length, 'x'); }
+std::string as(size_t length) { return repeated(length, 'a'); }
+// The c is there, so the must-contain hint lets every start be tried.
+std::string asThenBc(size_t length) { return repeated(length, 'a') + "bc"; }
+
 BENCHMARK_CAPTURE(matchLines, anchored_code, "^E[0-9]+:");
 BENCHMARK_CAPTURE(matchLines, message_code_group, "^([EIW][0-9]+):");
 BENCHMARK_CAPTURE(matchLines, first_char, "See server log file (.+) for details");
@@ -64,6 +92,38 @@ BENCHMARK_CAPTURE(matchLines, no_hints, "(error|warning) ");
 BENCHMARK_CAPTURE(matchLong, loop_1MB, "(a|b)*c", alternating(1000000, "c"));
 BENCHMARK_CAPTURE(matchLong, group_plus_1MB, "(ab)+$", alternating(1000000, ""));
 BENCHMARK_CAPTURE(matchLong, dot_star_10MB, "x(.*)y", "x" + std::string(10000000, 'q') + "yz");
+
+// Exponential for the plain walk: every way to split the run is tried.
+BENCHMARK_CAPTURE(matchGrowing, success_rule_words, "^I00020110: ([a-zA-Z0-9_.]+ ?)*$", successLine)
+    ->Arg(24)
+    ->Arg(32)
+    ->Arg(40)
+    ->Arg(1000)
+    ->Arg(100000);
+BENCHMARK_CAPTURE(matchGrowing, x_plus_x_plus, "(x+x+)+y", xs)
+    ->Arg(12)
+    ->Arg(16)
+    ->Arg(20)
+    ->Arg(1000)
+    ->Arg(100000);
+BENCHMARK_CAPTURE(matchGrowing, nested_plus, "(a+)+b", as)
+    ->Arg(12)
+    ->Arg(16)
+    ->Arg(20)
+    ->Arg(1000)
+    ->Arg(100000);
+BENCHMARK_CAPTURE(matchGrowing, alternative_loop, "(a|aa)*c", asThenBc)
+    ->Arg(16)
+    ->Arg(24)
+    ->Arg(32)
+    ->Arg(1000)
+    ->Arg(100000);
+// Polynomial: two runs over the same bytes, tried at every start.
+BENCHMARK_CAPTURE(matchGrowing, two_runs, "[a-z]*a*[0-9]", letters)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000);
 
 }  // namespace
 
