@@ -354,14 +354,15 @@ bool repeatTakes(const unsigned char* node, char c) {
 // countRepeat for a walk with the memo (see the file comment): marks the
 // repeat entered at every position of its run from position on, and stops
 // at a position marked before, past which every longer count has failed.
-size_t memoRepeat(const unsigned char* node, const char* position, size_t minimum) {
+size_t memoRepeat(const unsigned char* node, const char* position, size_t minimum,
+                  uint64_t* taken) {
   uint64_t row = memoRow(node);
   if (row == UINT64_MAX) return countRepeat(nodeOperand(node), position);
   const unsigned char* single = nodeOperand(node);
   size_t start = static_cast<size_t>(position - subjectStart);
   size_t at = start;
   while (repeatTakes(single, subjectStart[at])) {
-    steps++;
+    ++*taken;
     // The entry at at + 1 tried every end from at + 1 + minimum on.
     if (testAndSet(row + at + 1)) return at + minimum - start;
     at++;
@@ -382,15 +383,16 @@ bool fitRepeat(const char* start, size_t* count, size_t minimum, int lookahead) 
     if (lookahead < 0 || static_cast<unsigned char>(start[*count]) == lookahead) return true;
     if (*count == minimum) return false;
     --*count;
-    steps++;
   }
 }
 
 size_t repeatMinimum(const unsigned char* node) { return nodeOpcode(node) == REPEAT_PLUS ? 1 : 0; }
 
 // Resumes the newest open road: sets node and position, or returns false
-// when every road has been tried.
-bool backtrack(const unsigned char** node, const char** position) {
+// when every road has been tried. Counts the repeat counts it passes over.
+// Inlined into both walks: a call would keep node and position in memory.
+[[gnu::always_inline]] inline bool backtrack(const unsigned char** node, const char** position,
+                                             uint64_t* taken) {
   while (!choices.empty()) {
     ChoicePoint& choice = choices.back();
     undoTrail(choice.trailHeight);
@@ -409,7 +411,9 @@ bool backtrack(const unsigned char** node, const char** position) {
     const unsigned char* successor = nextNode(chosen);
     size_t minimum = repeatMinimum(chosen);
     size_t count = choice.count - 1;  // only pushed while count > minimum
-    if (!fitRepeat(choice.position, &count, minimum, lookaheadByte(successor))) {
+    bool fits = fitRepeat(choice.position, &count, minimum, lookaheadByte(successor));
+    *taken += choice.count - 1 - count;
+    if (!fits) {
       choices.pop();
       continue;
     }
@@ -426,12 +430,24 @@ bool backtrack(const unsigned char** node, const char** position) {
 }
 
 // Walks the program from node at position; on a match inputPos is where the
-// match ended.
+// match ended. The step count lives in a local on the way and goes back to
+// steps on every way out. The plain walk is compiled apart from the memo
+// walk, so that it stays as lean as it was without one.
+template <bool memoWalk>
 TryResult matchHere(const unsigned char* node, const char* position) {
+  uint64_t taken = steps;
+  uint64_t limit = stepLimit;
   for (;;) {
-    if (++steps > stepLimit && !mayContinue()) return kTryStopped;
-    if (memoOn && enteredBefore(node, position)) {
-      if (!backtrack(&node, &position)) return kTryFailed;
+    if (++taken > limit) {
+      steps = taken;
+      if (!mayContinue()) return kTryStopped;
+      limit = stepLimit;
+    }
+    if (memoWalk && enteredBefore(node, position)) {
+      if (!backtrack(&node, &position, &taken)) {
+        steps = taken;
+        return kTryFailed;
+      }
       continue;
     }
     const unsigned char* successor = nextNode(node);
@@ -440,6 +456,7 @@ TryResult matchHere(const unsigned char* node, const char* position) {
     switch (opcode) {
       case MATCH_END:
         inputPos = position;
+        steps = taken;
         return kTryMatched;
       case LINE_START:
         ok = position == subjectStart;
@@ -493,13 +510,15 @@ TryResult matchHere(const unsigned char* node, const char* position) {
         if (successor == nullptr) break;  // reported below
         size_t minimum = repeatMinimum(node);
         size_t count;
-        if (memoOn) {
-          count = memoRepeat(node, position, minimum);
+        if constexpr (memoWalk) {
+          count = memoRepeat(node, position, minimum, &taken);
         } else {
           count = countRepeat(nodeOperand(node), position);
-          steps += count;
+          taken += count;
         }
+        size_t longest = count;
         ok = fitRepeat(position, &count, minimum, lookaheadByte(successor));
+        taken += longest - count;
         if (ok && count > minimum) pushChoice(node, position, count);
         position += count;
         break;
@@ -521,7 +540,8 @@ TryResult matchHere(const unsigned char* node, const char* position) {
     }
     if (ok) {
       node = successor;
-    } else if (!backtrack(&node, &position)) {
+    } else if (!backtrack(&node, &position, &taken)) {
+      steps = taken;
       return kTryFailed;
     }
   }
@@ -537,7 +557,9 @@ TryResult tryOnce(const char* position) {
   slotWritten = false;
   choices.clear();
   trail.clear();
-  TryResult result = matchHere(program + 1, position);
+  // The memo is switched on only between tries.
+  TryResult result =
+      memoOn ? matchHere<true>(program + 1, position) : matchHere<false>(program + 1, position);
   if (result == kTryMatched) {
     current->groupStart[0] = position;
     current->groupEnd[0] = inputPos;
