@@ -44,6 +44,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -591,10 +592,53 @@ MatchOutcome outcomeOf(TryResult result) {
   }
 }
 
-MatchOutcome search(const char* subject) {
-  if (current->mustText != nullptr && std::strstr(subject, current->mustText) == nullptr) {
-    return MatchOutcome::kNotMatched;
+// The text of the LITERAL an anchored program opens with, or null.
+const unsigned char* anchoredLiteral(const Regexp* regexp) {
+  const unsigned char* top = regexp->programBytes() + 1;
+  if (regexp->programSize < 7 || nodeOpcode(top) != ALTERNATIVE) return nullptr;
+  const unsigned char* start = nodeOperand(top);
+  if (nodeOpcode(start) != LINE_START) return nullptr;
+  const unsigned char* next = nextNode(start);
+  return next != nullptr && nodeOpcode(next) == LITERAL ? nodeOperand(next) : nullptr;
+}
+
+bool startsWith(const char* subject, const unsigned char* text) {
+  for (; *text != '\0'; ++text, ++subject) {
+    if (static_cast<unsigned char>(*subject) != *text) return false;
   }
+  return true;
+}
+
+// Whether the must-contain text occurs; with the length known, a search
+// of that many bytes (which may look past a NUL inside: only a hint).
+bool containsMustText(const Regexp* regexp, const char* subject, size_t length, bool known) {
+  if (!known) return std::strstr(subject, regexp->mustText) != nullptr;
+  std::string_view text(subject, length);
+  return text.find(regexp->mustText, 0, static_cast<size_t>(regexp->mustLength)) !=
+         std::string_view::npos;
+}
+
+// Whether the hints turn the subject down before any try. An anchored
+// program that opens with a literal the subject does not begin with is
+// turned down as its only try would be, with the slots cleared; the
+// must-contain text turns it down with the slots left as they were.
+bool rejectedByHints(Regexp* regexp, const char* subject, size_t length, bool known) {
+  if (regexp->mustText != nullptr && !containsMustText(regexp, subject, length, known)) {
+    return true;
+  }
+  if (regexp->anchored) {
+    const unsigned char* text = anchoredLiteral(regexp);
+    if (text != nullptr && !startsWith(subject, text)) {
+      std::memset(regexp->groupStart, 0, sizeof regexp->groupStart);
+      std::memset(regexp->groupEnd, 0, sizeof regexp->groupEnd);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Tries the starts the hints leave, leftmost first.
+MatchOutcome search(const char* subject) {
   slotsCleared = false;
   if (current->anchored) return outcomeOf(tryAt(subject));
   if (current->firstChar != '\0') {
@@ -623,6 +667,7 @@ MatchOutcome match(Regexp* regexp, const char* subject, size_t length, bool know
     reportRegexpError("corrupted program");
     return MatchOutcome::kNotMatched;
   }
+  if (rejectedByHints(regexp, subject, length, known)) return MatchOutcome::kNotMatched;
   current = regexp;
   program = regexp->programBytes();
   programSize = static_cast<size_t>(regexp->programSize);

@@ -486,6 +486,40 @@ TEST_F(MatcherTest, DotStarOverTenMegabytes) {
   EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{1, filler + 1}));
 }
 
+// An anchored pattern that opens with a literal turns a line down before
+// its try when the line does not begin so, and leaves the slots as the
+// failed try would: null. The must-contain text still leaves them as they
+// were, with or without the length.
+TEST_F(MatcherTest, HintRejectionsLeaveTheSlotsAsBefore) {
+  struct Case {
+    const char* pattern;
+    const char* matching;
+    const char* refused;
+    bool slotsKept;
+  };
+  const Case cases[] = {
+      {"^ab(c)", "abc", "xbc", false}, {"^ab(c)", "abc", "abd", false},
+      {"^ab(c)", "abc", "a", false},   {"^I0006(.*)", "I00060040: x", "I00020110: x", false},
+      {"x*a(b)c", "abc", "xyz", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.pattern) + " on " + c.refused);
+    RegexpPtr regexp = compileOk(c.pattern);
+    for (bool withLength : {false, true}) {
+      ASSERT_EQ(matchPattern(regexp.get(), c.matching), 1);
+      MatchOutcome outcome = withLength
+                                 ? matchSubject(regexp.get(), c.refused, std::strlen(c.refused))
+                                 : matchSubject(regexp.get(), c.refused);
+      EXPECT_EQ(outcome, MatchOutcome::kNotMatched);
+      for (int group = 0; group < kGroupSlots; ++group) {
+        bool kept = c.slotsKept && group <= 1;
+        EXPECT_EQ(regexp->groupStart[group] != nullptr, kept) << "group " << group;
+        EXPECT_EQ(regexp->groupEnd[group] != nullptr, kept) << "group " << group;
+      }
+    }
+  }
+}
+
 // Sets match limits for one test and puts the previous ones back.
 class LimitsForTest {
  public:
