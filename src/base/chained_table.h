@@ -8,9 +8,16 @@
 // order and each chain head to tail, appending every node to the tail of its
 // new chain. So the table triples: 10 buckets up to 59 keys, 30 from the
 // 60th, 90 from the 180th.
+//
+// The byte sum spreads keys such as E123456 over a few dozen buckets
+// whatever their number, so the chains only fix the order: keys are found
+// through a second index, an open-addressing table of the nodes under a
+// well-mixed hash of the whole key, and each chain's tail is remembered so
+// that neither an insertion nor a growth walks a chain.
 #ifndef TARNWICK_BASE_CHAINED_TABLE_H
 #define TARNWICK_BASE_CHAINED_TABLE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -26,25 +33,32 @@ class ChainedTable {
     Node* next = nullptr;
   };
 
-  ChainedTable() : buckets_(kStartBuckets, nullptr) {}
+  ChainedTable()
+      : buckets_(kStartBuckets, nullptr), tails_(kStartBuckets, nullptr), index_(kStartSlots) {}
   ~ChainedTable() { clear(); }
   ChainedTable(const ChainedTable&) = delete;
   ChainedTable& operator=(const ChainedTable&) = delete;
 
   /// The node holding key (compared byte for byte), or null.
   Node* find(const char* key) const {
-    for (Node* node = buckets_[bucketOf(key, buckets_.size())]; node != nullptr;
-         node = node->next) {
-      if (node->key == key) return node;
+    size_t length;
+    uint64_t hash = indexHash(key, &length);
+    for (size_t i = slotOf(hash, index_.size());; i = (i + 1) & (index_.size() - 1)) {
+      const Slot& slot = index_[i];
+      if (slot.node == nullptr) return nullptr;
+      if (slot.hash == hash && slot.node->key.size() == length &&
+          std::memcmp(slot.node->key.data(), key, length) == 0) {
+        return slot.node;
+      }
     }
-    return nullptr;
   }
 
   /// Adds a node for key, which must not be present, at the tail of its
   /// chain; may grow the table. Returns the new node.
   Node* insert(const char* key, Value value) {
     Node* node = new Node{key, std::move(value), nullptr};
-    linkAtTail(buckets_, node);
+    linkAtTail(buckets_, tails_, node);
+    addToIndex(node);
     ++entryCount_;
     if (entryCount_ / bucketCount() > 5) grow();
     return node;
@@ -68,6 +82,8 @@ class ChainedTable {
       }
     }
     buckets_.assign(kStartBuckets, nullptr);
+    tails_.assign(kStartBuckets, nullptr);
+    index_.assign(kStartSlots, Slot());
     entryCount_ = 0;
   }
 
@@ -85,30 +101,83 @@ class ChainedTable {
   }
 
  private:
+  /// One place of the index: a node and the index hash of its key.
+  struct Slot {
+    uint64_t hash = 0;
+    Node* node = nullptr;
+  };
+
   static constexpr size_t kStartBuckets = 10;
+  static constexpr size_t kStartSlots = 16;  // a power of two
 
   static size_t bucketOf(const char* key, size_t count) { return hashKey(key) % count; }
 
-  static void linkAtTail(std::vector<Node*>& buckets, Node* node) {
-    Node** link = &buckets[bucketOf(node->key.c_str(), buckets.size())];
-    while (*link != nullptr) link = &(*link)->next;
+  // FNV-1a over the bytes, then a final mix so that every bit of the key
+  // reaches the high bits that pick the slot. Sets *length to strlen(key).
+  static uint64_t indexHash(const char* key, size_t* length) {
+    uint64_t hash = 14695981039346656037u;
+    const unsigned char* byte = reinterpret_cast<const unsigned char*>(key);
+    for (; *byte != 0; ++byte) hash = (hash ^ *byte) * 1099511628211u;
+    *length = static_cast<size_t>(byte - reinterpret_cast<const unsigned char*>(key));
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdu;
+    hash ^= hash >> 33;
+    return hash;
+  }
+
+  static size_t slotOf(uint64_t hash, size_t slots) {
+    return static_cast<size_t>((hash * 0x9e3779b97f4a7c15u) >> 32) & (slots - 1);
+  }
+
+  // Appends node to its chain; tails[b] is the last node of bucket b.
+  static void linkAtTail(std::vector<Node*>& buckets, std::vector<Node*>& tails, Node* node) {
+    size_t bucket = bucketOf(node->key.c_str(), buckets.size());
     node->next = nullptr;
-    *link = node;
+    if (tails[bucket] == nullptr) {
+      buckets[bucket] = node;
+    } else {
+      tails[bucket]->next = node;
+    }
+    tails[bucket] = node;
+  }
+
+  static void placeInIndex(std::vector<Slot>& index, uint64_t hash, Node* node) {
+    size_t i = slotOf(hash, index.size());
+    while (index[i].node != nullptr) i = (i + 1) & (index.size() - 1);
+    index[i] = Slot{hash, node};
+  }
+
+  // Keeps the index at most half full, so a search meets an empty slot soon.
+  void addToIndex(Node* node) {
+    if ((static_cast<size_t>(entryCount_) + 1) * 2 > index_.size()) {
+      std::vector<Slot> larger(index_.size() * 2);
+      for (const Slot& slot : index_) {
+        if (slot.node != nullptr) placeInIndex(larger, slot.hash, slot.node);
+      }
+      index_ = std::move(larger);
+    }
+    size_t length;
+    placeInIndex(index_, indexHash(node->key.c_str(), &length), node);
   }
 
   void grow() {
-    std::vector<Node*> grown(static_cast<size_t>(entryCount_ / 2), nullptr);
+    size_t count = static_cast<size_t>(entryCount_ / 2);
+    std::vector<Node*> grown(count, nullptr);
+    std::vector<Node*> grownTails(count, nullptr);
     for (Node* head : buckets_) {
       while (head != nullptr) {
         Node* next = head->next;
-        linkAtTail(grown, head);
+        linkAtTail(grown, grownTails, head);
         head = next;
       }
     }
     buckets_ = std::move(grown);
+    tails_ = std::move(grownTails);
   }
 
   std::vector<Node*> buckets_;
+  std::vector<Node*> tails_;
+  std::vector<Slot> index_;
   int32_t entryCount_ = 0;
 };
 

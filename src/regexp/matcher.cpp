@@ -13,16 +13,64 @@
 // is the capture rule: a group in a loop keeps its last pass, and nothing of
 // an abandoned road survives.
 //
+// Nested repeats can make that walk exponential in the subject's length.
+// The language has no back-references, so whether the walk can still reach
+// MATCH_END from a node at a subject position does not depend on the road
+// that led there, nor on the start being tried. A walk that has taken too
+// many steps therefore starts over with a memo: one bit per (node,
+// position), set when the walk enters the pair. Entering a pair again means
+// its first visit has been explored to the end and failed, since every
+// road that loops consumes at least one byte (a repeat's operand can never
+// be empty) and so cannot come back to the pair it left; the walk treats
+// the pair as failed at once. Only failing roads are cut, so the first
+// MATCH_END reached, and every slot on the road to it, stay the same.
+//
+// A single-byte repeat needs more care, or it would stay quadratic: all
+// its entries inside one run of matching bytes end their count at the same
+// byte. An entry at x tries the continuations from the run's end down to
+// x + minimum; an entry at a later position of the run could only try some
+// of those again, so it is marked along with x. An entry at an earlier
+// position of the run stops its count short of x + minimum, where the
+// entry at x took over. Each position of each repeat is so scanned once,
+// and the whole walk stays within the program size times the subject
+// length.
+//
 // The stacks persist between calls, so matching allocates nothing once they
 // have grown to the size the rules need.
 #include "regexp/matcher.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <string_view>
 #include <vector>
 
 namespace {
+
+// The limits documented at matchSubject.
+constexpr uint64_t kMemoBits = uint64_t{1} << 28;
+constexpr uint64_t kBudgetSteps = uint64_t{1} << 30;
+constexpr uint64_t kBudgetStepsPerByte = 16;
+constexpr uint64_t kStackBytes = uint64_t{1} << 30;
+// Steps a walk may take before the matcher measures the subject (when the
+// caller did not) to set the real limit: most lines never get there.
+constexpr uint64_t kFirstSteps = 1024;
+
+MatchLimits limits = {UINT64_MAX, kMemoBits, kBudgetSteps, kStackBytes};
+
+uint64_t saturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+uint64_t saturatingMultiply(uint64_t a, uint64_t b) {
+  return a != 0 && b > UINT64_MAX / a ? UINT64_MAX : a * b;
+}
+
+// Thrown by a stack that would grow past limits.stackBytes; the entry
+// points turn it into kOutOfMemory, as they do std::bad_alloc.
+struct StackLimitReached {};
+
+// Bytes held by the blocks of both stacks.
+uint64_t stackBytes = 0;
 
 // A stack in fixed-size blocks: growing it never moves what it holds, and
 // fresh memory is touched only as far as the stack actually reaches.
@@ -35,18 +83,28 @@ class BlockStack {
   void pop() { size_--; }
   void clear() { size_ = 0; }
   void push(const T& item) {
-    if (size_ == blocks_.size() * kBlockSize) blocks_.emplace_back(new T[kBlockSize]);
+    if (size_ == blocks_.size() * kBlockSize) addBlock();
     at(size_++) = item;
   }
   /// Frees the blocks beyond the first `keep`, so one huge line does not pin
   /// its memory for the rest of the run.
   void trim(size_t keep) {
-    if (blocks_.size() > keep) blocks_.resize(keep);
+    if (blocks_.size() <= keep) return;
+    stackBytes -= (blocks_.size() - keep) * kBlockBytes;
+    blocks_.resize(keep);
   }
 
  private:
   static constexpr size_t kBlockSize = 4096;
+  static constexpr size_t kBlockBytes = kBlockSize * sizeof(T);
   T& at(size_t i) { return blocks_[i / kBlockSize][i % kBlockSize]; }
+  // Leaves the stack as it was when the limit or the allocator says no.
+  void addBlock() {
+    if (stackBytes + kBlockBytes > limits.stackBytes) throw StackLimitReached();
+    std::unique_ptr<T[]> block(new T[kBlockSize]);
+    blocks_.push_back(std::move(block));
+    stackBytes += kBlockBytes;
+  }
   std::vector<std::unique_ptr<T[]>> blocks_;
   size_t size_ = 0;
 };
@@ -63,6 +121,16 @@ struct TrailEntry {
   const char* previous;
 };
 
+enum TryResult { kTryFailed, kTryMatched, kTryStopped };
+
+// How far a match has got with its limits.
+enum class Stage {
+  kFirst,   // plain walk, subject not measured yet
+  kPlain,   // plain walk within the program-size rule
+  kBudget,  // plain walk within the step budget: the memo would be too big
+  kMemo,    // walk with the memo
+};
+
 // Match state: one match at a time in the process.
 BlockStack<ChoicePoint> choices;
 BlockStack<TrailEntry> trail;
@@ -70,6 +138,7 @@ const char* subjectStart;
 const char* inputPos;
 Regexp* current;
 const unsigned char* program;
+size_t programSize;
 // Whether the try under way wrote a slot, so a failed try knows whether it
 // has anything to clear.
 bool slotWritten;
@@ -77,8 +146,126 @@ bool slotWritten;
 // down before any try leave them as they were.
 bool slotsCleared;
 
+// Length of the subject, once known (from the caller or measured).
+size_t subjectLength;
+bool lengthKnown;
+
+// Steps taken by this match, over all its tries, and the limit of the stage.
+uint64_t steps;
+uint64_t stepLimit;
+Stage stage;
+// Why the walk stopped: to start the try over with the memo, or for good.
+bool restartWithMemo;
+
+// The memo: a row of subjectLength + 1 bits per node, the node's number
+// looked up by its program offset.
+constexpr uint32_t kNoNode = UINT32_MAX;
+bool memoOn;
+std::vector<uint64_t> memo;
+std::vector<uint32_t> memoNodes;
+uint64_t memoStride;
+uint64_t memoBitCount;
+
 // Blocks kept between matches: enough for the lines of any ordinary log.
 constexpr size_t kRetainedBlocks = 16;
+// Memo words kept between matches (128 KiB).
+constexpr size_t kRetainedMemoWords = 16384;
+
+size_t measuredLength() {
+  if (!lengthKnown) {
+    subjectLength = std::strlen(subjectStart);
+    lengthKnown = true;
+  }
+  return subjectLength;
+}
+
+// Numbers every node of the program and clears a memo for the subject;
+// false when it would pass limits.memoBits or memory cannot be had.
+bool startMemo() {
+  // The real length, even if the caller's was longer: the walk never passes
+  // the first NUL, and the rows must cover every position it reaches.
+  uint64_t stride = std::strlen(subjectStart) + uint64_t{1};
+  try {
+    memoNodes.assign(programSize, kNoNode);
+    uint32_t nodes = 0;
+    // Node headers and string operands lie end to end after the magic byte.
+    for (size_t at = 1; at + 3 <= programSize;) {
+      memoNodes[at] = nodes++;
+      unsigned char opcode = program[at];
+      at += 3;
+      if (opcode == LITERAL || opcode == IN_SET || opcode == NOT_IN_SET) {
+        const void* end = std::memchr(program + at, 0, programSize - at);
+        if (end == nullptr) break;
+        at = static_cast<size_t>(static_cast<const unsigned char*>(end) - program) + 1;
+      }
+    }
+    uint64_t bits = saturatingMultiply(nodes, stride);
+    if (nodes == 0 || bits > limits.memoBits) return false;
+    memo.assign(static_cast<size_t>((bits + 63) / 64), 0);
+    memoStride = stride;
+    memoBitCount = bits;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  memoOn = true;
+  return true;
+}
+
+void releaseMemo() {
+  memoOn = false;
+  if (memo.capacity() > kRetainedMemoWords) std::vector<uint64_t>().swap(memo);
+}
+
+// The first bit of node's memo row, or UINT64_MAX when it has none.
+uint64_t memoRow(const unsigned char* node) {
+  size_t at = static_cast<size_t>(node - program);
+  if (at >= memoNodes.size() || memoNodes[at] == kNoNode) return UINT64_MAX;
+  return memoNodes[at] * memoStride;
+}
+
+// Sets the bit; true when it was already set.
+bool testAndSet(uint64_t bit) {
+  uint64_t& word = memo[bit >> 6];
+  uint64_t mask = uint64_t{1} << (bit & 63);
+  if ((word & mask) != 0) return true;
+  word |= mask;
+  return false;
+}
+
+// Marks (node, position) entered; true when it had been entered before.
+bool enteredBefore(const unsigned char* node, const char* position) {
+  uint64_t row = memoRow(node);
+  return row != UINT64_MAX && testAndSet(row + static_cast<uint64_t>(position - subjectStart));
+}
+
+// Called when steps passes stepLimit: moves to the next stage and returns
+// true when the walk may go on; false stops it, to start over with the memo
+// when restartWithMemo is set, for good otherwise.
+bool mayContinue() {
+  if (stage == Stage::kFirst) {
+    stage = Stage::kPlain;
+    uint64_t nodesPerByte = programSize / 4 + 2;
+    stepLimit = saturatingAdd(saturatingMultiply(measuredLength() + uint64_t{1}, nodesPerByte),
+                              kFirstSteps);
+    stepLimit = std::min(stepLimit, limits.plainSteps);
+    if (steps <= stepLimit) return true;
+  }
+  if (stage == Stage::kPlain) {
+    if (startMemo()) {
+      stage = Stage::kMemo;
+      // Far more than a memo walk can take; only a damaged program gets there.
+      stepLimit =
+          saturatingAdd(steps, saturatingAdd(saturatingMultiply(memoBitCount, 16), kFirstSteps));
+      restartWithMemo = true;
+      return false;
+    }
+    stage = Stage::kBudget;
+    stepLimit = saturatingAdd(limits.budgetSteps, saturatingMultiply(measuredLength() + uint64_t{1},
+                                                                     kBudgetStepsPerByte));
+    if (steps <= stepLimit) return true;
+  }
+  return false;
+}
 
 void pushChoice(const unsigned char* node, const char* position, size_t count) {
   choices.push({position, count, static_cast<uint32_t>(node - program),
@@ -147,6 +334,43 @@ size_t countRepeat(const unsigned char* node, const char* position) {
   }
 }
 
+// Whether the single-character node matches the byte c; for an operand no
+// repeat can have, reports it and answers false, as countRepeat counts 0.
+bool repeatTakes(const unsigned char* node, char c) {
+  switch (nodeOpcode(node)) {
+    case ANY_CHAR:
+      return c != '\0';
+    case LITERAL:
+      return c != '\0' && c == static_cast<char>(*nodeOperand(node));
+    case IN_SET:
+      return inSet(nodeOperand(node), c);
+    case NOT_IN_SET:
+      return c != '\0' && !inSet(nodeOperand(node), c);
+    default:
+      reportRegexpError("internal foulup");
+      return false;
+  }
+}
+
+// countRepeat for a walk with the memo (see the file comment): marks the
+// repeat entered at every position of its run from position on, and stops
+// at a position marked before, past which every longer count has failed.
+size_t memoRepeat(const unsigned char* node, const char* position, size_t minimum,
+                  uint64_t* taken) {
+  uint64_t row = memoRow(node);
+  if (row == UINT64_MAX) return countRepeat(nodeOperand(node), position);
+  const unsigned char* single = nodeOperand(node);
+  size_t start = static_cast<size_t>(position - subjectStart);
+  size_t at = start;
+  while (repeatTakes(single, subjectStart[at])) {
+    ++*taken;
+    // The entry at at + 1 tried every end from at + 1 + minimum on.
+    if (testAndSet(row + at + 1)) return at + minimum - start;
+    at++;
+  }
+  return at - start;
+}
+
 // The byte the repeat's continuation must start with, or -1 when unknown.
 int lookaheadByte(const unsigned char* successor) {
   return nodeOpcode(successor) == LITERAL ? *nodeOperand(successor) : -1;
@@ -166,8 +390,10 @@ bool fitRepeat(const char* start, size_t* count, size_t minimum, int lookahead) 
 size_t repeatMinimum(const unsigned char* node) { return nodeOpcode(node) == REPEAT_PLUS ? 1 : 0; }
 
 // Resumes the newest open road: sets node and position, or returns false
-// when every road has been tried.
-bool backtrack(const unsigned char** node, const char** position) {
+// when every road has been tried. Counts the repeat counts it passes over.
+// Inlined into both walks: a call would keep node and position in memory.
+[[gnu::always_inline]] inline bool backtrack(const unsigned char** node, const char** position,
+                                             uint64_t* taken) {
   while (!choices.empty()) {
     ChoicePoint& choice = choices.back();
     undoTrail(choice.trailHeight);
@@ -186,7 +412,9 @@ bool backtrack(const unsigned char** node, const char** position) {
     const unsigned char* successor = nextNode(chosen);
     size_t minimum = repeatMinimum(chosen);
     size_t count = choice.count - 1;  // only pushed while count > minimum
-    if (!fitRepeat(choice.position, &count, minimum, lookaheadByte(successor))) {
+    bool fits = fitRepeat(choice.position, &count, minimum, lookaheadByte(successor));
+    *taken += choice.count - 1 - count;
+    if (!fits) {
       choices.pop();
       continue;
     }
@@ -202,17 +430,35 @@ bool backtrack(const unsigned char** node, const char** position) {
   return false;
 }
 
-// Walks the program from node at position; on success inputPos is where the
-// match ended.
-bool matchHere(const unsigned char* node, const char* position) {
+// Walks the program from node at position; on a match inputPos is where the
+// match ended. The step count lives in a local on the way and goes back to
+// steps on every way out. The plain walk is compiled apart from the memo
+// walk, so that it stays as lean as it was without one.
+template <bool memoWalk>
+TryResult matchHere(const unsigned char* node, const char* position) {
+  uint64_t taken = steps;
+  uint64_t limit = stepLimit;
   for (;;) {
+    if (++taken > limit) {
+      steps = taken;
+      if (!mayContinue()) return kTryStopped;
+      limit = stepLimit;
+    }
+    if (memoWalk && enteredBefore(node, position)) {
+      if (!backtrack(&node, &position, &taken)) {
+        steps = taken;
+        return kTryFailed;
+      }
+      continue;
+    }
     const unsigned char* successor = nextNode(node);
     unsigned char opcode = nodeOpcode(node);
     bool ok = true;
     switch (opcode) {
       case MATCH_END:
         inputPos = position;
-        return true;
+        steps = taken;
+        return kTryMatched;
       case LINE_START:
         ok = position == subjectStart;
         break;
@@ -264,8 +510,16 @@ bool matchHere(const unsigned char* node, const char* position) {
       case REPEAT_PLUS: {
         if (successor == nullptr) break;  // reported below
         size_t minimum = repeatMinimum(node);
-        size_t count = countRepeat(nodeOperand(node), position);
+        size_t count;
+        if constexpr (memoWalk) {
+          count = memoRepeat(node, position, minimum, &taken);
+        } else {
+          count = countRepeat(nodeOperand(node), position);
+          taken += count;
+        }
+        size_t longest = count;
         ok = fitRepeat(position, &count, minimum, lookaheadByte(successor));
+        taken += longest - count;
         if (ok && count > minimum) pushChoice(node, position, count);
         position += count;
         break;
@@ -287,15 +541,16 @@ bool matchHere(const unsigned char* node, const char* position) {
     }
     if (ok) {
       node = successor;
-    } else if (!backtrack(&node, &position)) {
-      return false;
+    } else if (!backtrack(&node, &position, &taken)) {
+      steps = taken;
+      return kTryFailed;
     }
   }
 }
 
-// Every try starts and every failed try ends with all slots null: the
-// first try clears them, and a failed try that wrote one clears them again.
-int tryAt(const char* position) {
+// Every try starts and every try that does not match ends with all slots
+// null: the first try clears them, and a try that wrote one clears them again.
+TryResult tryOnce(const char* position) {
   if (!slotsCleared) {
     clearSlots();
     slotsCleared = true;
@@ -303,52 +558,160 @@ int tryAt(const char* position) {
   slotWritten = false;
   choices.clear();
   trail.clear();
-  if (matchHere(program + 1, position)) {
+  // The memo is switched on only between tries.
+  TryResult result =
+      memoOn ? matchHere<true>(program + 1, position) : matchHere<false>(program + 1, position);
+  if (result == kTryMatched) {
     current->groupStart[0] = position;
     current->groupEnd[0] = inputPos;
-    return 1;
+  } else if (slotWritten) {
+    clearSlots();
   }
-  if (slotWritten) clearSlots();
-  return 0;
+  return result;
 }
 
-int search(const char* subject) {
-  if (current->mustText != nullptr && std::strstr(subject, current->mustText) == nullptr) {
-    return 0;
+// A try, started over with the memo when the plain walk asks for it. The
+// memo stays for the later starts: a pair that failed fails from any start.
+TryResult tryAt(const char* position) {
+  TryResult result = tryOnce(position);
+  if (result == kTryStopped && restartWithMemo) {
+    restartWithMemo = false;
+    result = tryOnce(position);
   }
+  return result;
+}
+
+MatchOutcome outcomeOf(TryResult result) {
+  switch (result) {
+    case kTryMatched:
+      return MatchOutcome::kMatched;
+    case kTryStopped:
+      return MatchOutcome::kOutOfTime;
+    default:
+      return MatchOutcome::kNotMatched;
+  }
+}
+
+// The text of the LITERAL an anchored program opens with, or null.
+const unsigned char* anchoredLiteral(const Regexp* regexp) {
+  const unsigned char* top = regexp->programBytes() + 1;
+  if (regexp->programSize < 7 || nodeOpcode(top) != ALTERNATIVE) return nullptr;
+  const unsigned char* start = nodeOperand(top);
+  if (nodeOpcode(start) != LINE_START) return nullptr;
+  const unsigned char* next = nextNode(start);
+  return next != nullptr && nodeOpcode(next) == LITERAL ? nodeOperand(next) : nullptr;
+}
+
+bool startsWith(const char* subject, const unsigned char* text) {
+  for (; *text != '\0'; ++text, ++subject) {
+    if (static_cast<unsigned char>(*subject) != *text) return false;
+  }
+  return true;
+}
+
+// Whether the must-contain text occurs; with the length known, a search
+// of that many bytes (which may look past a NUL inside: only a hint).
+bool containsMustText(const Regexp* regexp, const char* subject, size_t length, bool known) {
+  if (!known) return std::strstr(subject, regexp->mustText) != nullptr;
+  std::string_view text(subject, length);
+  return text.find(regexp->mustText, 0, static_cast<size_t>(regexp->mustLength)) !=
+         std::string_view::npos;
+}
+
+// Whether the hints turn the subject down before any try. An anchored
+// program that opens with a literal the subject does not begin with is
+// turned down as its only try would be, with the slots cleared; the
+// must-contain text turns it down with the slots left as they were.
+bool rejectedByHints(Regexp* regexp, const char* subject, size_t length, bool known) {
+  if (regexp->mustText != nullptr && !containsMustText(regexp, subject, length, known)) {
+    return true;
+  }
+  if (regexp->anchored) {
+    const unsigned char* text = anchoredLiteral(regexp);
+    if (text != nullptr && !startsWith(subject, text)) {
+      std::memset(regexp->groupStart, 0, sizeof regexp->groupStart);
+      std::memset(regexp->groupEnd, 0, sizeof regexp->groupEnd);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Tries the starts the hints leave, leftmost first.
+MatchOutcome search(const char* subject) {
   slotsCleared = false;
-  subjectStart = subject;
-  if (current->anchored) return tryAt(subject);
+  if (current->anchored) return outcomeOf(tryAt(subject));
   if (current->firstChar != '\0') {
     for (const char* s = std::strchr(subject, current->firstChar); s != nullptr;
          s = std::strchr(s + 1, current->firstChar)) {
-      if (tryAt(s)) return 1;
+      TryResult result = tryAt(s);
+      if (result != kTryFailed) return outcomeOf(result);
     }
-    return 0;
+    return MatchOutcome::kNotMatched;
   }
   // Up to and including the terminating NUL: patterns may match empty text.
   const char* s = subject;
   do {
-    if (tryAt(s)) return 1;
+    TryResult result = tryAt(s);
+    if (result != kTryFailed) return outcomeOf(result);
   } while (*s++ != '\0');
-  return 0;
+  return MatchOutcome::kNotMatched;
+}
+
+MatchOutcome match(Regexp* regexp, const char* subject, size_t length, bool known) {
+  if (regexp == nullptr || subject == nullptr) {
+    reportRegexpError("NULL parameter");
+    return MatchOutcome::kNotMatched;
+  }
+  if (regexp->programBytes()[0] != kProgramMagic) {
+    reportRegexpError("corrupted program");
+    return MatchOutcome::kNotMatched;
+  }
+  if (rejectedByHints(regexp, subject, length, known)) return MatchOutcome::kNotMatched;
+  current = regexp;
+  program = regexp->programBytes();
+  programSize = static_cast<size_t>(regexp->programSize);
+  subjectStart = subject;
+  subjectLength = length;
+  lengthKnown = known;
+  steps = 0;
+  stage = Stage::kFirst;
+  stepLimit = std::min(kFirstSteps, limits.plainSteps);
+  restartWithMemo = false;
+  memoOn = false;
+  MatchOutcome outcome;
+  try {
+    outcome = search(subject);
+  } catch (const StackLimitReached&) {
+    outcome = MatchOutcome::kOutOfMemory;
+  } catch (const std::bad_alloc&) {
+    outcome = MatchOutcome::kOutOfMemory;
+  }
+  if (outcome == MatchOutcome::kOutOfMemory || outcome == MatchOutcome::kOutOfTime) clearSlots();
+  choices.trim(kRetainedBlocks);
+  trail.trim(kRetainedBlocks);
+  releaseMemo();
+  return outcome;
 }
 
 }  // namespace
 
 int matchPattern(Regexp* regexp, const char* subject) {
-  if (regexp == nullptr || subject == nullptr) {
-    reportRegexpError("NULL parameter");
-    return 0;
-  }
-  if (regexp->programBytes()[0] != kProgramMagic) {
-    reportRegexpError("corrupted program");
-    return 0;
-  }
-  current = regexp;
-  program = regexp->programBytes();
-  int result = search(subject);
-  choices.trim(kRetainedBlocks);
-  trail.trim(kRetainedBlocks);
-  return result;
+  return match(regexp, subject, 0, false) == MatchOutcome::kMatched ? 1 : 0;
+}
+
+MatchOutcome matchSubject(Regexp* regexp, const char* subject) {
+  return match(regexp, subject, 0, false);
+}
+
+MatchOutcome matchSubject(Regexp* regexp, const char* subject, size_t length) {
+  return match(regexp, subject, length, true);
+}
+
+MatchLimits defaultMatchLimits() { return {UINT64_MAX, kMemoBits, kBudgetSteps, kStackBytes}; }
+
+MatchLimits setMatchLimits(const MatchLimits& newLimits) {
+  MatchLimits previous = limits;
+  limits = newLimits;
+  return previous;
 }

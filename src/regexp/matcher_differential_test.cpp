@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -256,6 +257,85 @@ TEST(MatcherDifferentialTest, ArbitraryPatternBytes) {
   }
   EXPECT_GT(compiled, 1000);
   EXPECT_GT(matched, 1000);
+}
+
+// The same comparisons with the matcher's memo of failed (node, position)
+// pairs: switched on before the first step, or a few steps into a try, so
+// that the restart is exercised too.
+class MemoLimits {
+ public:
+  explicit MemoLimits(uint64_t plainSteps) {
+    MatchLimits limits = defaultMatchLimits();
+    limits.plainSteps = plainSteps;
+    previous_ = setMatchLimits(limits);
+  }
+  ~MemoLimits() { setMatchLimits(previous_); }
+
+ private:
+  MatchLimits previous_;
+};
+
+TEST(MatcherDifferentialTest, AgreesWithRecursiveWalkThroughTheMemo) {
+  for (uint64_t plainSteps : {uint64_t{0}, uint64_t{3}, uint64_t{9}}) {
+    SCOPED_TRACE("memo after " + std::to_string(plainSteps) + " steps");
+    MemoLimits memo(plainSteps);
+    PatternGenerator generator(20261207);
+    int matched = 0;
+    for (int p = 0; p < 4000; p++) {
+      std::string pattern = generator.pattern();
+      RegexpPtr regexp(compilePattern(pattern.c_str()));
+      if (regexp == nullptr) continue;
+      for (int s = 0; s < 12; s++) {
+        ASSERT_TRUE(matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched));
+      }
+    }
+    EXPECT_GT(matched, 10000);
+  }
+}
+
+// Patterns whose plain walk grows exponentially or polynomially, at lengths
+// the recursive walk still finishes, with and without the memo.
+TEST(MatcherDifferentialTest, PathologicalPatternsAgreeWithRecursiveWalk) {
+  struct Row {
+    const char* pattern;
+    std::string subject;
+  };
+  auto run = [](char byte, size_t length) { return std::string(length, byte); };
+  std::string words = "I00020110: ab1 c.d e_f ";
+  const Row rows[] = {
+      {"^I00020110: ([a-zA-Z0-9_.]+ ?)*$", words + "!"},
+      {"^I00020110: ([a-zA-Z0-9_.]+ ?)*$", words + "ghi"},
+      {"^I00020110: ([a-zA-Z0-9_.]+ ?)*$", words},
+      {"(x+x+)+y", run('x', 14)},
+      {"(x+x+)+y", run('x', 14) + "y"},
+      {"(x+x+)+y", "xy" + run('x', 13) + "y"},
+      {"(a+)+b", run('a', 14)},
+      {"(a+)+b", run('a', 14) + "b"},
+      {"(a*a)*b", run('a', 14)},
+      {"(a*a)*b", run('a', 14) + "b"},
+      {"(a|aa)*c", run('a', 16) + "bc"},
+      {"(a|aa)*c", run('a', 17) + "c"},
+      {"((a|b)+)+c", "ab" + run('a', 10) + "bab"},
+      {"((a|b)+)+c", "ab" + run('a', 10) + "bc"},
+      {"(a|ab|b)+d", "abab" + run('b', 9) + "a"},
+      {"[a-z]*a*[0-9]", run('a', 40) + "!"},
+      {"[a-z]*a*[0-9]", run('a', 40) + "7"},
+      {"(.*a)+b", run('a', 12)},
+      {"(.*a)+b", run('a', 12) + "b"},
+      {"(([ab])*b)+c", "ab" + run('b', 12) + "a"},
+      {"x(a|b)*(a|b)*y", "x" + run('a', 12) + "b"},
+  };
+  for (uint64_t plainSteps : {UINT64_MAX, uint64_t{0}, uint64_t{50}}) {
+    MemoLimits memo(plainSteps);
+    int matched = 0;
+    for (const Row& row : rows) {
+      SCOPED_TRACE("memo after " + std::to_string(plainSteps) + " steps");
+      RegexpPtr regexp(compilePattern(row.pattern));
+      ASSERT_NE(regexp, nullptr) << row.pattern;
+      ASSERT_TRUE(matchesLikeReference(regexp.get(), row.pattern, row.subject, &matched));
+    }
+    EXPECT_EQ(matched, 11);
+  }
 }
 
 }  // namespace

@@ -486,4 +486,219 @@ TEST_F(MatcherTest, DotStarOverTenMegabytes) {
   EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{1, filler + 1}));
 }
 
+// An anchored pattern that opens with a literal turns a line down before
+// its try when the line does not begin so, and leaves the slots as the
+// failed try would: null. The must-contain text still leaves them as they
+// were, with or without the length.
+TEST_F(MatcherTest, HintRejectionsLeaveTheSlotsAsBefore) {
+  struct Case {
+    const char* pattern;
+    const char* matching;
+    const char* refused;
+    bool slotsKept;
+  };
+  const Case cases[] = {
+      {"^ab(c)", "abc", "xbc", false}, {"^ab(c)", "abc", "abd", false},
+      {"^ab(c)", "abc", "a", false},   {"^I0006(.*)", "I00060040: x", "I00020110: x", false},
+      {"x*a(b)c", "abc", "xyz", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.pattern) + " on " + c.refused);
+    RegexpPtr regexp = compileOk(c.pattern);
+    for (bool withLength : {false, true}) {
+      ASSERT_EQ(matchPattern(regexp.get(), c.matching), 1);
+      MatchOutcome outcome = withLength
+                                 ? matchSubject(regexp.get(), c.refused, std::strlen(c.refused))
+                                 : matchSubject(regexp.get(), c.refused);
+      EXPECT_EQ(outcome, MatchOutcome::kNotMatched);
+      for (int group = 0; group < kGroupSlots; ++group) {
+        bool kept = c.slotsKept && group <= 1;
+        EXPECT_EQ(regexp->groupStart[group] != nullptr, kept) << "group " << group;
+        EXPECT_EQ(regexp->groupEnd[group] != nullptr, kept) << "group " << group;
+      }
+    }
+  }
+}
+
+// Sets match limits for one test and puts the previous ones back.
+class LimitsForTest {
+ public:
+  explicit LimitsForTest(const MatchLimits& limits) : previous_(setMatchLimits(limits)) {}
+  ~LimitsForTest() { setMatchLimits(previous_); }
+
+ private:
+  MatchLimits previous_;
+};
+
+std::string words(int count, const char* end) {
+  std::string line = "I00020110: ";
+  for (int i = 0; i < count; ++i) line += "abcd ";
+  return line + end;
+}
+
+struct LongRow {
+  const char* pattern;
+  std::string subject;
+  int result;
+  std::vector<Span> groups;
+};
+
+// Patterns whose plain backtracking walk would not end in a lifetime on
+// these lines: the memo finds the same answer and spans in linear time.
+TEST_F(MatcherTest, PathologicalPatternsOnLongLines) {
+  const std::ptrdiff_t n = 20000;
+  const std::string as(n, 'a');
+  const std::string xs(n, 'x');
+  const std::string success = words(4000, "abcd");
+  const std::ptrdiff_t last = static_cast<std::ptrdiff_t>(success.size());
+  std::string abs;
+  for (int i = 0; i < n / 2; ++i) abs += "ab";
+  const LongRow rows[] = {
+      {"^I00020110: ([a-zA-Z0-9_.]+ ?)*$", words(4000, "!"), 0, {}},
+      {"^I00020110: ([a-zA-Z0-9_.]+ ?)*$", words(4000, "abcd !"), 0, {}},
+      {"^I00020110: ([a-zA-Z0-9_.]+ ?)*$", success, 1, {{0, last}, {last - 4, last}}},
+      {"(x+x+)+y", xs, 0, {}},
+      {"(x+x+)+y", xs + "y", 1, {{0, n + 1}, {0, n}}},
+      {"((x+)+)+y", xs, 0, {}},
+      {"(a+)+b", as, 0, {}},
+      {"(a+)+b", as + "b", 1, {{0, n + 1}, {0, n}}},
+      {"(a*a)*b", as, 0, {}},
+      {"(a*a)*b", as + "b", 1, {{0, n + 1}, {0, n}}},
+      {"(.*a)+b", as, 0, {}},
+      {"(.*a)+b", as + "b", 1, {{0, n + 1}, {0, n}}},
+      {"(a|aa)*c", as + "bc", 1, {{n + 1, n + 2}, kNull}},
+      {"((a|b)+)+c", abs, 0, {}},
+      {"((a|b)+)+c", abs + "c", 1, {{0, n + 1}, {0, n}, {n - 1, n}}},
+      {"[a-z]*a*[0-9]", as + "!", 0, {}},
+      {"[a-z]*a*[0-9]", as + "7", 1, {{0, n + 1}}},
+      {"x(a|b)*(a|b)*y", "x" + as + "b", 0, {}},
+  };
+  for (const LongRow& row : rows) {
+    SCOPED_TRACE(std::string("pattern /") + row.pattern + "/ subject of " +
+                 std::to_string(row.subject.size()) + " bytes");
+    RegexpPtr regexp = compileOk(row.pattern);
+    if (!regexp) continue;
+    const char* subject = row.subject.c_str();
+    EXPECT_EQ(matchSubject(regexp.get(), subject),
+              row.result == 1 ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
+    std::vector<Span> actual = allSlots(*regexp, subject);
+    for (int group = 0; row.result == 1 && group < kGroupSlots; ++group) {
+      Span expected = group < static_cast<int>(row.groups.size()) ? row.groups[group] : kNull;
+      EXPECT_EQ(actual[group], expected) << "group " << group;
+    }
+  }
+  EXPECT_TRUE(reported.empty());
+}
+
+TEST_F(MatcherTest, RepeatOfWhatMayBeEmptyIsRefused) {
+  for (const char* pattern : {"(a*)*b", "(a?)+b", "(a|)*b", "((a*)?)*b"}) {
+    EXPECT_EQ(compilePattern(pattern), nullptr) << pattern;
+  }
+  ASSERT_EQ(reported.size(), 4u);
+  for (const std::string& message : reported) EXPECT_EQ(message, "*+ operand could be empty");
+}
+
+// Without the memo (as for lines too long for it) a walk that needs more
+// steps than the budget ends as out of time, not as a silent no-match.
+TEST_F(MatcherTest, BudgetRunsOutWithoutTheMemo) {
+  MatchLimits limits = defaultMatchLimits();
+  limits.memoBits = 0;
+  limits.budgetSteps = 100000;
+  LimitsForTest small(limits);
+  struct Case {
+    const char* pattern;
+    std::string subject;
+    MatchOutcome outcome;
+  };
+  const Case cases[] = {
+      {"(x+x+)+y", std::string(40, 'x'), MatchOutcome::kOutOfTime},
+      {"^I00020110: ([a-zA-Z0-9_.]+ ?)*$", words(12, "!"), MatchOutcome::kOutOfTime},
+      {"(a|aa)*c", std::string(60, 'a') + "bc", MatchOutcome::kOutOfTime},
+      // 16 steps per byte come on top of the budget: linear walks end.
+      {"(a|b)*c", std::string(200000, 'a') + "c", MatchOutcome::kMatched},
+      {"x(.*)y", "x" + std::string(1000000, 'q'), MatchOutcome::kNotMatched},
+      {"(x+x+)+y", std::string(12, 'x'), MatchOutcome::kNotMatched},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    RegexpPtr regexp = compileOk(c.pattern);
+    const char* subject = c.subject.c_str();
+    EXPECT_EQ(matchSubject(regexp.get(), subject), c.outcome);
+    EXPECT_EQ(matchSubject(regexp.get(), subject, c.subject.size()), c.outcome);
+    EXPECT_EQ(matchPattern(regexp.get(), subject), c.outcome == MatchOutcome::kMatched ? 1 : 0);
+    if (c.outcome == MatchOutcome::kMatched) continue;
+    for (int group = 0; group < kGroupSlots; ++group) {
+      EXPECT_EQ(slotSpan(*regexp, group, subject), kNull) << "group " << group;
+    }
+  }
+}
+
+TEST_F(MatcherTest, StackLimitEndsTheMatchAsOutOfMemory) {
+  std::string subject;
+  for (int i = 0; i < 1000000; ++i) subject += (i % 3 == 0) ? 'b' : 'a';
+  subject += 'c';
+  RegexpPtr regexp = compileOk("(a|b)*c");
+  {
+    MatchLimits limits = defaultMatchLimits();
+    limits.stackBytes = 4 << 20;
+    LimitsForTest small(limits);
+    EXPECT_EQ(matchSubject(regexp.get(), subject.c_str()), MatchOutcome::kOutOfMemory);
+    EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), kNull);
+    EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), kNull);
+    // A short line still fits.
+    EXPECT_EQ(matchSubject(regexp.get(), "abac"), MatchOutcome::kMatched);
+  }
+  ASSERT_EQ(matchSubject(regexp.get(), subject.c_str()), MatchOutcome::kMatched);
+  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{999999, 1000000}));
+}
+
+// The memo is one bit per node and subject position; a memo over the limit
+// leaves the walk to the budget, which a linear walk does not exhaust.
+TEST_F(MatcherTest, MemoLimitLeavesLongLinesToTheBudget) {
+  std::string subject(300000, 'x');
+  subject += 'y';
+  RegexpPtr regexp = compileOk("(x+x+)+y");
+  MatchLimits limits = defaultMatchLimits();
+  limits.plainSteps = 0;
+  for (uint64_t memoBits : {uint64_t{0}, uint64_t{1000}, uint64_t{1} << 28}) {
+    SCOPED_TRACE(memoBits);
+    limits.memoBits = memoBits;
+    LimitsForTest memo(limits);
+    ASSERT_EQ(matchSubject(regexp.get(), subject.c_str()), MatchOutcome::kMatched);
+    EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{0, 300000}));
+  }
+}
+
+// With the length given, a NUL before it still ends the subject.
+TEST_F(MatcherTest, LengthTakingEntry) {
+  struct Case {
+    const char* pattern;
+    std::string subject;
+    MatchOutcome outcome;
+    Span whole;
+  };
+  using namespace std::string_literals;
+  const Case cases[] = {
+      {"^E[0-9]+:", "E12: x", MatchOutcome::kMatched, {0, 4}},
+      {"^E[0-9]+:", "W12: x", MatchOutcome::kNotMatched, kNull},
+      {"x*abc", "xxabd abc", MatchOutcome::kMatched, {6, 9}},
+      {"x*abc", "xxabd ab", MatchOutcome::kNotMatched, kNull},
+      {"cd", "ab\0cd"s, MatchOutcome::kNotMatched, kNull},
+      {"x*cd", "ab\0cd"s, MatchOutcome::kNotMatched, kNull},
+      {"b$", "ab\0cd"s, MatchOutcome::kMatched, {1, 2}},
+      {".*", "ab\0cd"s, MatchOutcome::kMatched, {0, 2}},
+      {"", "", MatchOutcome::kMatched, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.pattern) + " on " + readable(c.subject.c_str()));
+    RegexpPtr regexp = compileOk(c.pattern);
+    const char* subject = c.subject.c_str();
+    EXPECT_EQ(matchSubject(regexp.get(), subject, c.subject.size()), c.outcome);
+    if (c.outcome == MatchOutcome::kMatched) {
+      EXPECT_EQ(slotSpan(*regexp, 0, subject), c.whole);
+    }
+    EXPECT_EQ(matchSubject(regexp.get(), subject), c.outcome);
+  }
+}
+
 }  // namespace

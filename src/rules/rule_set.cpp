@@ -39,7 +39,14 @@ void RegularExpression::compile() {
 }
 
 bool RegularExpression::matches(const char* line) const {
-  return program != nullptr && matchPattern(program, line) == 1;
+  lastOutcome_ = program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line);
+  return lastOutcome_ == MatchOutcome::kMatched;
+}
+
+bool RegularExpression::matches(const char* line, size_t length) const {
+  lastOutcome_ =
+      program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line, length);
+  return lastOutcome_ == MatchOutcome::kMatched;
 }
 
 std::string RegularExpression::capturedName() const {

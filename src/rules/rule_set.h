@@ -7,11 +7,13 @@
 #ifndef TARNWICK_RULES_RULE_SET_H
 #define TARNWICK_RULES_RULE_SET_H
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "regexp/matcher.h"
 #include "regexp/regexp.h"
 
 /// One rule: its pattern text (null when the configuration gave none) and,
@@ -29,8 +31,16 @@ class RegularExpression {
   void compile();
 
   /// True when the compiled pattern matches somewhere in line. A rule
-  /// without a program never matches.
+  /// without a program never matches. False too when the match ran out of
+  /// its time budget or of memory, which lastOutcome() then tells.
   bool matches(const char* line) const;
+  /// matches for a line whose length is known: line[length] is its
+  /// terminating NUL (a NUL before it still ends the line), so no strlen.
+  bool matches(const char* line, size_t length) const;
+  /// How the last matches call ended. kOutOfTime and kOutOfMemory mean the
+  /// answer is unknown (see matchSubject for the budget); kNotMatched also
+  /// for a rule without a program.
+  MatchOutcome lastOutcome() const { return lastOutcome_; }
 
   /// Capture group 1 of the last successful match, copied; empty when the
   /// group took no part.
@@ -38,6 +48,9 @@ class RegularExpression {
 
   char* pattern;
   Regexp* program;
+
+ private:
+  mutable MatchOutcome lastOutcome_ = MatchOutcome::kNotMatched;
 };
 
 /// A copy rule: the file named by group 1 goes below destination.

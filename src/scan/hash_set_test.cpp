@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,54 @@ TEST(HashSetTest, TriplesAtEachGrowthAndKeepsTheModelOrder) {
   for (const std::string& code : added) set.add(code.c_str());
   for (const std::string& code : added) EXPECT_EQ(set.countOf(code.c_str()), 2) << code;
   EXPECT_EQ(set.entryCount(), 540);
+}
+
+// Codes such as E123456 have few byte sums, so their chains grow long. The
+// order must still be the one the chains give, here worked out with one
+// list per bucket, and every count must be found.
+TEST(HashSetTest, ManyCodesOfFewByteSums) {
+  struct Row {
+    int distinct;
+    int additions;
+  };
+  const Row rows[] = {{1000, 3000}, {30000, 30000}, {20000, 60000}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.distinct) + " codes");
+    HashSet set;
+    std::vector<std::vector<std::string>> buckets(10);
+    std::vector<int> counts(static_cast<size_t>(row.distinct), 0);
+    int entries = 0;
+    for (int i = 0; i < row.additions; ++i) {
+      int number = static_cast<int>((i * 7919LL) % row.distinct);
+      char code[16];
+      std::snprintf(code, sizeof code, "E%06d", number);
+      EXPECT_EQ(set.add(code), counts[static_cast<size_t>(number)]++);
+      if (counts[static_cast<size_t>(number)] > 1) continue;
+      buckets[static_cast<size_t>(byteSum(code)) % buckets.size()].push_back(code);
+      ++entries;
+      if (entries / static_cast<int>(buckets.size()) <= 5) continue;
+      std::vector<std::vector<std::string>> grown(static_cast<size_t>(entries / 2));
+      for (const auto& chain : buckets) {
+        for (const std::string& key : chain) {
+          grown[static_cast<size_t>(byteSum(key)) % grown.size()].push_back(key);
+        }
+      }
+      buckets = std::move(grown);
+    }
+    std::vector<std::string> expected;
+    for (const auto& chain : buckets) expected.insert(expected.end(), chain.begin(), chain.end());
+    EXPECT_EQ(set.bucketCount(), static_cast<int32_t>(buckets.size()));
+    EXPECT_EQ(set.entryCount(), row.distinct);
+    EXPECT_EQ(set.keys(), expected);
+    for (int number = 0; number < row.distinct; ++number) {
+      char code[16];
+      std::snprintf(code, sizeof code, "E%06d", number);
+      ASSERT_EQ(set.countOf(code), counts[static_cast<size_t>(number)]) << code;
+    }
+    EXPECT_EQ(set.countOf("E"), 0);
+    EXPECT_EQ(set.countOf("E0000000"), 0);
+    EXPECT_EQ(set.countOf("W000001"), 0);
+  }
 }
 
 }  // namespace

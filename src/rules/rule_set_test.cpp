@@ -1,0 +1,91 @@
+#include "rules/rule_set.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "regexp/matcher.h"
+
+namespace {
+
+TEST(RegularExpressionTest, MatchesWithOrWithoutTheLength) {
+  struct Row {
+    const char* pattern;
+    const char* line;
+    bool matched;
+    const char* captured;
+  };
+  const Row rows[] = {
+      {"^([EIW][0-9]+):", "E12: x", true, "E12"},
+      {"^([EIW][0-9]+):", "X12: x", false, ""},
+      {"^I00060040:", "I00060040: Compiling a.cpp", true, ""},
+      {"^I00060040:", "I00060041: Compiling a.cpp", false, ""},
+      {"file (.+) for", "a file x.dll for b", true, "x.dll"},
+      {".*render_(.*)'", "E1: symbol 'render_frame'", true, "frame"},
+      {".*render_(.*)'", "E1: symbol 'draw_frame'", false, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.pattern) + " on " + row.line);
+    RegularExpression rule(row.pattern);
+    rule.compile();
+    EXPECT_EQ(rule.matches(row.line), row.matched);
+    EXPECT_EQ(rule.lastOutcome(), row.matched ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
+    if (row.matched) {
+      EXPECT_EQ(rule.capturedName(), row.captured);
+    }
+    EXPECT_EQ(rule.matches(row.line, std::strlen(row.line)), row.matched);
+    EXPECT_EQ(rule.lastOutcome(), row.matched ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
+    if (row.matched) {
+      EXPECT_EQ(rule.capturedName(), row.captured);
+    }
+  }
+}
+
+TEST(RegularExpressionTest, RuleWithoutPatternNeverMatches) {
+  RegularExpression rule(nullptr);
+  rule.compile();
+  EXPECT_FALSE(rule.matches("anything"));
+  EXPECT_FALSE(rule.matches("anything", 8));
+  EXPECT_EQ(rule.lastOutcome(), MatchOutcome::kNotMatched);
+}
+
+// A match that cannot finish is told apart from a line that does not match.
+TEST(RegularExpressionTest, OutcomeOfAMatchThatCannotFinish) {
+  const std::string xs(40, 'x');
+  const std::string loop = std::string(300000, 'a') + "c";
+  struct Row {
+    const char* pattern;
+    const std::string& line;
+    MatchLimits limits;
+    MatchOutcome outcome;
+  };
+  MatchLimits noMemo = defaultMatchLimits();
+  noMemo.memoBits = 0;
+  noMemo.budgetSteps = 10000;
+  MatchLimits smallStacks = defaultMatchLimits();
+  smallStacks.stackBytes = 4 << 20;
+  const Row rows[] = {
+      {"(x+x+)+y", xs, noMemo, MatchOutcome::kOutOfTime},
+      {"(x+x+)+y", xs, defaultMatchLimits(), MatchOutcome::kNotMatched},
+      {"(a|b)*c", loop, smallStacks, MatchOutcome::kOutOfMemory},
+      {"(a|b)*c", loop, defaultMatchLimits(), MatchOutcome::kMatched},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.pattern);
+    MatchLimits previous = setMatchLimits(row.limits);
+    RegularExpression rule(row.pattern);
+    rule.compile();
+    EXPECT_EQ(rule.matches(row.line.c_str()), row.outcome == MatchOutcome::kMatched);
+    EXPECT_EQ(rule.lastOutcome(), row.outcome);
+    EXPECT_EQ(rule.matches(row.line.c_str(), row.line.size()),
+              row.outcome == MatchOutcome::kMatched);
+    EXPECT_EQ(rule.lastOutcome(), row.outcome);
+    // The next match starts afresh.
+    EXPECT_FALSE(rule.matches("z"));
+    EXPECT_EQ(rule.lastOutcome(), MatchOutcome::kNotMatched);
+    setMatchLimits(previous);
+  }
+}
+
+}  // namespace
