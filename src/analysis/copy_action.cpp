@@ -2,8 +2,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "analysis/line_classifier.h"
 #include "platform/file_system.h"
 #include "record/run_record.h"
 #include "rules/rule_set.h"
@@ -103,7 +105,7 @@ bool tryCreateFolder(const char* path) {
 void applyCopyRules(const char* line) {
   if (ruleSet.copyRules.empty() || !ruleSet.basedir) return;
   for (const auto& rule : ruleSet.copyRules) {
-    if (rule->matches(line)) {
+    if (lineMatches(*rule, line, std::strlen(line))) {
       copyCapturedFile(*rule);
       return;
     }

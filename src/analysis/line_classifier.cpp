@@ -2,32 +2,53 @@
 
 #include "analysis/copy_action.h"
 #include "analysis/listing_files.h"
+#include "base/fatal.h"
 #include "record/run_record.h"
 #include "rules/rule_set.h"
 
 namespace {
 
+/// The line being classified on this thread, for the message of a match
+/// that cannot finish.
+thread_local const LogLine* currentLine = nullptr;
+
 /// The first rule of rules that matches the line, or null.
 template <typename Rules>
-const RegularExpression* firstMatch(const Rules& rules, const char* text) {
+const RegularExpression* firstMatch(const Rules& rules, const LogLine& line) {
   for (const auto& rule : rules) {
-    if (rule->matches(text)) return rule.get();
+    if (lineMatches(*rule, line.text, line.length)) return rule.get();
   }
   return nullptr;
 }
 
 }  // namespace
 
+bool lineMatches(const RegularExpression& rule, const char* text, size_t length) {
+  bool matched = rule.matches(text, length);
+  MatchOutcome outcome = rule.lastOutcome();
+  if (outcome != MatchOutcome::kOutOfTime && outcome != MatchOutcome::kOutOfMemory) return matched;
+  const char* need = outcome == MatchOutcome::kOutOfTime ? "time" : "memory";
+  if (currentLine == nullptr) {
+    exitWithError("ERROR: Pattern \"%s\" needs too much %s\n", rule.pattern, need);
+  }
+  exitWithError("ERROR: Pattern \"%s\" needs too much %s on line %llu of \"%s\"\n", rule.pattern,
+                need, static_cast<unsigned long long>(currentLine->number), currentLine->log);
+}
+
 void classifyLine(const LogLine& line) {
+  // Both of the tool's streams may be classified at once: the line, its
+  // counters, its listing entries and its copy go together.
+  std::unique_lock<std::recursive_mutex> guard = runRecord.hold();
+  currentLine = &line;
   LineClass lineClass = LineClass::unmatched;
   const RegularExpression* rule = nullptr;
-  if ((rule = firstMatch(ruleSet.ignoreRules, line.text)) != nullptr) {
+  if ((rule = firstMatch(ruleSet.ignoreRules, line)) != nullptr) {
     lineClass = LineClass::ignore;
-  } else if ((rule = firstMatch(ruleSet.successRules, line.text)) != nullptr) {
+  } else if ((rule = firstMatch(ruleSet.successRules, line)) != nullptr) {
     lineClass = LineClass::success;
-  } else if ((rule = firstMatch(ruleSet.failureRules, line.text)) != nullptr) {
+  } else if ((rule = firstMatch(ruleSet.failureRules, line)) != nullptr) {
     lineClass = LineClass::failure;
-  } else if (ruleSet.summaryRule && ruleSet.summaryRule->matches(line.text)) {
+  } else if (ruleSet.summaryRule && lineMatches(*ruleSet.summaryRule, line.text, line.length)) {
     rule = ruleSet.summaryRule.get();
     lineClass = LineClass::summary;
   }
@@ -35,4 +56,5 @@ void classifyLine(const LogLine& line) {
                             rule != nullptr ? rule->pattern : nullptr});
   applyCopyRules(line.text);
   applyListRules(line.text);
+  currentLine = nullptr;
 }

@@ -19,4 +19,12 @@ struct LogLine {
 /// changed nor kept. One thread at a time, unless the record is shared.
 void classifyLine(const LogLine& line);
 
+class RegularExpression;
+
+/// Whether rule matches text (length bytes, then a NUL), for the line being
+/// classified on this thread. A match that runs out of its time budget or
+/// of memory has no answer: the run ends with "ERROR: Pattern ... needs too
+/// much time (memory) on line <n> of <log>" rather than guess.
+bool lineMatches(const RegularExpression& rule, const char* text, size_t length);
+
 #endif

@@ -1,8 +1,10 @@
 #include "analysis/listing_files.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "analysis/line_classifier.h"
 #include "base/fatal.h"
 #include "platform/append_file.h"
 #include "platform/file_identity.h"
@@ -38,7 +40,7 @@ void writeEntry(ListingFile& file, const std::string& entry) {
 
 void applyListRules(const char* line) {
   for (const auto& rule : ruleSet.listRules) {
-    if (!rule->matches(line)) continue;
+    if (!lineMatches(*rule, line, std::strlen(line))) continue;
     writeEntry(*rule->listingFile, rule->capturedName());
     if (!rule->multi) return;
   }
