@@ -1,13 +1,13 @@
 # Shared by the benchmark scripts: an optimised build, the synthetic log and
 # wall-clock timing. Source it from the top of the tree.
-#   prepare_bench <megabytes>   sets $log and builds build-bench/tarnwick
+#   prepare_bench <megabytes> [mix]   sets $log and builds build-bench/tarnwick
 #   seconds <command...>        prints the wall time of the command, stdout discarded
 #   ratio <a> <b>               prints a / b
 prepare_bench() {
   cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF >/dev/null
   cmake --build build-bench -j "$(nproc)" --target tarnwick >/dev/null
-  log=build-bench/bench-$1.log
-  [ -f "$log" ] || bench/make_log "$log" "$1"
+  log=build-bench/bench-$1${2:+-$2}.log
+  [ -f "$log" ] || bench/make_log "$log" "$1" ${2:+"$2"}
   cat "$log" >/dev/null  # warm the page cache
 }
 
