@@ -20,11 +20,6 @@
 #include "platform/file_system.h"
 #include "record/run_record.h"
 
-namespace {
-// Reads of the raw UTF-16 bytes: small enough to stay in the cache.
-constexpr size_t kRawBlockSize = size_t{64} << 10;
-}  // namespace
-
 LogReader::LogReader(std::FILE* file, const char* path)
     : LogReader([file](char* into, size_t room) { return std::fread(into, 1, room, file); }, path) {
 }
@@ -83,8 +78,7 @@ bool LogReader::readStart() {
   bool bigEndian = end_ >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
   if (!littleEndian && !bigEndian) return true;
   // What was read after the mark is the decoder's first input.
-  utf16_ = std::make_unique<Utf16Decoder>(read_, bigEndian, buffer_ + 2, end_ - 2,
-                                          std::min(blockSize_, kRawBlockSize));
+  utf16_ = std::make_unique<Utf16Decoder>(read_, bigEndian, buffer_ + 2, end_ - 2, blockSize_);
   end_ = utf16_->decode(buffer_, capacity_ - 1);
   if (end_ == 0) {
     atEnd_ = true;
