@@ -355,17 +355,25 @@ TEST_F(ConfigurationTest, ListRulesShareOneRecordPerPath) {
        "Reusing listfile \"a.lst\" for \"(null)\"\n"
        "Reusing listfile \"a.lst\" for \"(null)\"\n",
        "a.lst\t0\n"},
-      {"case and separators make different paths",
+      // Windows reads all of a.lst's spellings as one name, and x/y.lst's.
+      {"case and separators make different paths (one path on Windows)",
        "  <list file='a.lst'>^1</list>\n  <list file='A.lst'>^2</list>\n"
        "  <list file='x/y.lst'>^3</list>\n  <list file='x\\y.lst'>^4</list>\n"
        "  <list file='./a.lst'>^5</list>\n  <list file='a.lst '>^6</list>\n",
-       "Adding new listfile \"a.lst\" for \"^1\"\n"
-       "Adding new listfile \"A.lst\" for \"^2\"\n"
-       "Adding new listfile \"x/y.lst\" for \"^3\"\n"
-       "Adding new listfile \"x\\y.lst\" for \"^4\"\n"
-       "Adding new listfile \"./a.lst\" for \"^5\"\n"
-       "Adding new listfile \"a.lst \" for \"^6\"\n",
-       "a.lst\t0\nA.lst\t0\nx/y.lst\t0\nx\\y.lst\t0\n./a.lst\t0\na.lst \t0\n"},
+       windowsTarget() ? "Adding new listfile \"a.lst\" for \"^1\"\n"
+                         "Reusing listfile \"a.lst\" for \"^2\"\n"
+                         "Adding new listfile \"x/y.lst\" for \"^3\"\n"
+                         "Reusing listfile \"x/y.lst\" for \"^4\"\n"
+                         "Reusing listfile \"a.lst\" for \"^5\"\n"
+                         "Reusing listfile \"a.lst\" for \"^6\"\n"
+                       : "Adding new listfile \"a.lst\" for \"^1\"\n"
+                         "Adding new listfile \"A.lst\" for \"^2\"\n"
+                         "Adding new listfile \"x/y.lst\" for \"^3\"\n"
+                         "Adding new listfile \"x\\y.lst\" for \"^4\"\n"
+                         "Adding new listfile \"./a.lst\" for \"^5\"\n"
+                         "Adding new listfile \"a.lst \" for \"^6\"\n",
+       windowsTarget() ? "a.lst\t0\nx/y.lst\t0\n"
+                       : "a.lst\t0\nA.lst\t0\nx/y.lst\t0\nx\\y.lst\t0\n./a.lst\t0\na.lst \t0\n"},
       {"an empty file is a path",
        "  <list file=''>^E</list>\n  <list file='' append=''>^F</list>\n",
        "Adding new listfile \"\" for \"^E\"\n"
@@ -461,6 +469,11 @@ TEST_F(ConfigurationTest, VariablesExpandInListAndCopyPaths) {
   for (size_t i = 0; i < std::size(rows); ++i) {
     std::string pattern = "^row" + std::to_string(i) + "$";
     children += "  <list file='" + rows[i].file + "'>" + pattern + "</list>\n";
+    // Windows reads D:\drop/bin as D:\drop\bin: the second row shares the first's file.
+    if (windowsTarget() && i == 1) {
+      loading += "Reusing listfile \"" + rows[0].path + "\" for \"" + pattern + "\"\n";
+      continue;
+    }
     loading +=
         rows[i].warnings + "Adding new listfile \"" + rows[i].path + "\" for \"" + pattern + "\"\n";
     files += rows[i].path + "\t0\n";

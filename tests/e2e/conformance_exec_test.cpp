@@ -185,10 +185,13 @@ TEST_F(ConformanceExecTest, OneReadMakesOnePiece) {
   struct Row {
     std::string written;  // as the tool's out: word spells it
     std::string echoed;   // what -debug shows for it
+    // What Windows shows, when it differs from echoed in text mode: the
+    // tool's own CR LF stays one CR LF there.
+    std::string windowsEchoed = "";
   };
   const Row rows[] = {
       {"a\\nb\\n", "stdout: a\nb\n"},
-      {"a\\r\\nb\\r\\n", "stdout: a\r\nb\n"},
+      {"a\\r\\nb\\r\\n", "stdout: a\r\nb\n", "stdout: a\r\nb\r\n"},
       {"a\\n\\n", "stdout: a\n\n"},
       {"a\\n\\r", "stdout: a\n"},
       {"a\\r\\n", "stdout: a\n"},
@@ -204,7 +207,9 @@ TEST_F(ConformanceExecTest, OneReadMakesOnePiece) {
   for (const Row& row : rows) {
     std::vector<std::string> words = {"eol:none", "out:" + row.written};
     RunResult result = runExec({"-debug"}, words);
-    EXPECT_EQ(result.out, textMode(cmd(words) + row.echoed + kNoTotals)) << row.written;
+    std::string echoed =
+        windowsTarget() && !row.windowsEchoed.empty() ? row.windowsEchoed : textMode(row.echoed);
+    EXPECT_EQ(result.out, textMode(cmd(words)) + echoed + textMode(kNoTotals)) << row.written;
     EXPECT_EQ(result.err, "") << row.written;
   }
   std::vector<std::string> words = {"eol:none", "err:a\\nb\\n", "err:c"};

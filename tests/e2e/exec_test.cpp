@@ -80,6 +80,10 @@ TEST_F(ExecTest, EchoesBothStreams) {
     std::vector<std::string> words;
     std::string out;  // before the totals
     std::string err;
+    // What Windows shows instead, when it differs from out and err in text
+    // mode: the tool's own CR LF stays one CR LF there.
+    std::string windowsOut = "";
+    std::string windowsErr = "";
   };
   const Row rows[] = {
       {"both streams",
@@ -99,7 +103,9 @@ TEST_F(ExecTest, EchoesBothStreams) {
        {},
        {"eol:none", "out:a\\r\\nb\\r\\n", "err:c\\r\\nd\\r\\n"},
        "a\r\nb\n",
-       "c\r\nd\n"},
+       "c\r\nd\n",
+       "a\r\nb\r\n",
+       "c\r\nd\r\n"},
       {"NUL bytes",
        {},
        {"out:a\\0b", "err:\\0c"},
@@ -110,8 +116,10 @@ TEST_F(ExecTest, EchoesBothStreams) {
   for (const Row& row : rows) {
     RunResult result = runExec(row.options, row.words);
     EXPECT_EQ(result.status, 1) << row.name;
-    EXPECT_EQ(result.out, textMode(row.out + kNoTotals)) << row.name;
-    EXPECT_EQ(result.err, textMode(row.err)) << row.name;
+    bool own = windowsTarget() && !row.windowsOut.empty();
+    EXPECT_EQ(result.out, (own ? row.windowsOut : textMode(row.out)) + textMode(kNoTotals))
+        << row.name;
+    EXPECT_EQ(result.err, own ? row.windowsErr : textMode(row.err)) << row.name;
   }
 }
 
