@@ -302,6 +302,10 @@ TEST_F(PackLinesTest, Msbuild) {
           {"    0 Warning(s)", "ignore"},
           {"    1 Error(s)", "ignore"},
           {"Time Elapsed 00:00:01.23", "ignore"},
+          {"  Creating directory \"x64\\Release\\\".", "ignore"},
+          {"  Touching \"x64\\Release\\app.tlog\\app.lastbuildstate\".", "ignore"},
+          {"  Deleting file \"x64\\Release\\app.tlog\\unsuccessfulbuild\".", "ignore"},
+          {"  3>All outputs are up-to-date.", "ignore"},
       });
 }
 
