@@ -302,7 +302,38 @@ TEST_F(PackLinesTest, Msbuild) {
           {"    0 Warning(s)", "ignore"},
           {"    1 Error(s)", "ignore"},
           {"Time Elapsed 00:00:01.23", "ignore"},
+          {"  Creating directory \"x64\\Release\\\".", "ignore"},
+          {"  Touching \"x64\\Release\\app.tlog\\app.lastbuildstate\".", "ignore"},
+          {"  Deleting file \"x64\\Release\\app.tlog\\unsuccessfulbuild\".", "ignore"},
+          {"  3>All outputs are up-to-date.", "ignore"},
       });
+}
+
+// A log with no step and no closing line is not a build's log: each pack
+// says so, and ends with status 1.
+TEST_F(PackLinesTest, ALogWithoutStepsIsNotABuild) {
+  struct NotABuild {
+    std::string pack;
+    std::string log;
+    std::string out;
+  };
+  const std::vector<NotABuild> cases = {
+      {"gnu", "main.c:4:7: warning: unused variable 'u'\n",
+       "Processing one.log...\nmain.c:4:7: warning: unused variable 'u'\n" +
+           summary(0, 0, 0, 0, 1)},
+      {"cmake", "-- Detecting C compiler ABI info\n",
+       "Processing one.log...\n" + summary(0, 0, 1, 0, 0)},
+      {"msbuild", "MSBUILD : error MSB1009: Project file does not exist.\n",
+       "Processing one.log...\nMSBUILD : error MSB1009: Project file does not exist.\n" +
+           summary(0, 1, 0, 0, 0)},
+  };
+  for (const NotABuild& c : cases) {
+    writeFile("one.log", c.log);
+    RunResult result =
+        run({"-cfg", std::string(TARNWICK_RULES_DIR) + "/" + c.pack + ".xml", "-log", "one.log"});
+    EXPECT_EQ(result.status, 1) << c.pack;
+    EXPECT_EQ(result.out, c.out + kNothing) << c.pack;
+  }
 }
 
 }  // namespace
