@@ -516,6 +516,11 @@ TryResult matchHere(const unsigned char* node, const char* position) {
         } else {
           count = countRepeat(nodeOperand(node), position);
           taken += count;
+          // A run to the end tells the length: no second pass to measure it.
+          if (!lengthKnown && position[count] == '\0') {
+            subjectLength = static_cast<size_t>(position + count - subjectStart);
+            lengthKnown = true;
+          }
         }
         size_t longest = count;
         ok = fitRepeat(position, &count, minimum, lookaheadByte(successor));

@@ -27,7 +27,7 @@ void scanCodes(const char* path) {
     }
   }
   closeLogFile(file);
-  for (const std::string& key : counts.keys()) {
-    std::printf("%s\t%d\n", key.c_str(), static_cast<int>(counts.countOf(key.c_str())));
-  }
+  counts.forEach([](const std::string& key, int32_t count) {
+    std::printf("%s\t%d\n", key.c_str(), static_cast<int>(count));
+  });
 }

@@ -19,6 +19,12 @@ class HashSet {
   int32_t countOf(const char* key) const;
   /// Copies of every key in table order: by bucket, then chain order.
   std::vector<std::string> keys() const;
+  /// Calls visit(key, count) for every key in table order, without the
+  /// copies and lookups that keys() and countOf would take.
+  template <typename Visit>
+  void forEach(Visit visit) const {
+    table_.forEach([&](const auto& node) { visit(node.key, node.value); });
+  }
 
   int32_t bucketCount() const { return table_.bucketCount(); }
   int32_t entryCount() const { return table_.entryCount(); }

@@ -169,6 +169,20 @@ TEST(HashSetTest, TriplesAtEachGrowthAndKeepsTheModelOrder) {
   EXPECT_EQ(set.entryCount(), 540);
 }
 
+TEST(HashSetTest, ForEachGivesKeysInTableOrderWithTheirCounts) {
+  HashSet set;
+  addAll(set, {"E21", "W9", "E12", "W9", "I1", "E21", "W9"});
+  std::vector<std::string> keys;
+  std::vector<int32_t> counts;
+  set.forEach([&](const std::string& key, int32_t count) {
+    keys.push_back(key);
+    counts.push_back(count);
+  });
+  EXPECT_EQ(keys, set.keys());
+  EXPECT_EQ(keys, (std::vector<std::string>{"I1", "W9", "E21", "E12"}));
+  EXPECT_EQ(counts, (std::vector<int32_t>{1, 3, 2, 1}));
+}
+
 // Codes such as E123456 have few byte sums, so their chains grow long. The
 // order must still be the one the chains give, here worked out with one
 // list per bucket, and every count must be found.

@@ -300,6 +300,23 @@ TEST_F(ConfigurationTest, BadRulesStopTheRunBeforeAnyLine) {
   }
 }
 
+// Rules whose plain backtracking walk is exponential in the line: a run
+// over long lines still ends at once with the usual verdict.
+TEST_F(ConfigurationTest, NestedRepeatsOnLongLinesEndInTime) {
+  writeFile("rules.xml", inRoot("  <success>^I00020110: ([a-zA-Z0-9_.]+ ?)*$</success>\n"
+                                "  <failure>^E[0-9]+: (x+x+)+y</failure>\n"));
+  std::string words;
+  for (int i = 0; i < 200; ++i) words += "abcd ";
+  const std::string stuck = "I00020110: " + words + "!";
+  const std::string xs = "E1: " + std::string(2000, 'x');
+  writeFile("build.log", stuck + "\nI00020110: " + words + "done\n" + xs + "\n" + xs + "y\n");
+  RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + stuck + "\n" + xs + "\n" + xs +
+                                 "y\n" + summary(1, 1, 0, 0, 2) + "1 failures detected\n"));
+  EXPECT_EQ(result.err, "");
+}
+
 TEST_F(ConfigurationTest, CopyRulesAddTwoLinesToTheSummary) {
   makeFolder("out");
   writeFile("plain.txt", "a file passes the existence check\n");
