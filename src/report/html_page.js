@@ -14,6 +14,60 @@
   var filter = "all";
   var timer = 0;
 
+  var classNames = {i: "ignore", s: "success", f: "failure", m: "summary", u: "unmatched", g: "gap"};
+
+  function grouped(n) {
+    return Number(n).toLocaleString("en-US");
+  }
+
+  // Lays out the lines around a finding from the two blocks of text the
+  // page holds for it: their numbers and the lines themselves.
+  function build(context) {
+    var blocks = context.getElementsByTagName("pre");
+    var numbers = blocks[0].textContent.split("\n");
+    var lines = blocks[1].textContent.split("\n");
+    var classes = context.getAttribute("data-c");
+    var hit = Number(context.getAttribute("data-hit"));
+    var cuts = {};
+    (context.getAttribute("data-cut") || "").split(" ").forEach(function (cut) {
+      var part = cut.split(":");
+      if (part.length === 3) cuts[part[0]] = part;
+    });
+    var view = document.createElement("div");
+    view.className = "view";
+    for (var i = 0; i < classes.length; ++i) {
+      var line = document.createElement("div");
+      line.className = "cl " + classNames[classes.charAt(i)] + (i === hit ? " hit" : "");
+      line.setAttribute("data-n", numbers[i]);
+      // The finding's own line is the row's text.
+      line.textContent = i === hit ? context.previousElementSibling.querySelector(".txt").textContent
+                                   : lines[i];
+      if (cuts[i]) {
+        var note = document.createElement("span");
+        note.className = "cut";
+        note.textContent = " \u2026 cut: " + grouped(cuts[i][1]) + " of " + grouped(cuts[i][2]) +
+                           " bytes shown";
+        line.appendChild(note);
+      }
+      view.appendChild(line);
+    }
+    context.insertBefore(view, blocks[0]);
+  }
+
+  function setOpen(button, open) {
+    var context = button.nextElementSibling;
+    if (open && !context.firstElementChild.classList.contains("view")) build(context);
+    context.hidden = !open;
+    button.setAttribute("aria-expanded", open ? "true" : "false");
+  }
+
+  table.addEventListener("click", function (event) {
+    var button = event.target.closest("button.open");
+    // A click that ends selecting text is for copying, not for opening.
+    if (!button || String(window.getSelection()) !== "") return;
+    setOpen(button, button.getAttribute("aria-expanded") !== "true");
+  });
+
   function textOf(row) {
     var cell = row.querySelector(".txt");
     return cell ? cell.textContent.toLowerCase() : "";
@@ -56,9 +110,7 @@
     expand.setAttribute("aria-pressed", open ? "true" : "false");
     expand.textContent = open ? "Collapse all" : "Expand all";
     for (var i = 0; i < rows.length; ++i) {
-      if (rows[i].hidden) continue;
-      var details = rows[i].querySelector("details");
-      if (details) details.open = open;
+      if (!rows[i].hidden) setOpen(rows[i].querySelector("button.open"), open);
     }
   });
   document.addEventListener("keydown", function (event) {

@@ -45,6 +45,23 @@ const char* className(LineClass lineClass) {
   return "unmatched";
 }
 
+/// The letter of a line's class in a finding's context.
+char classLetter(LineClass lineClass) {
+  switch (lineClass) {
+    case LineClass::ignore:
+      return 'i';
+    case LineClass::success:
+      return 's';
+    case LineClass::failure:
+      return 'f';
+    case LineClass::summary:
+      return 'm';
+    case LineClass::unmatched:
+      break;
+  }
+  return 'u';
+}
+
 /// How many of the first length bytes of text to show: at most the cap,
 /// and never half a character.
 size_t shownLength(const char* text, size_t length, size_t cap) {
@@ -260,34 +277,55 @@ void HtmlReport::logFinished(const char* path, uint64_t lines) {
 void HtmlReport::writeFinding(const std::string& log, const Finding& finding) {
   const char* kind = className(finding.line.lineClass);
   const Line& hit = finding.line;
-  size_t shown = hit.text.size();
-  std::string row = "<tbody class=\"" + std::string(kind) + "\"><tr><td><span class=\"badge\">" +
-                    kind + "</span></td><td class=\"log\">" + htmlText(log) +
-                    "</td><td class=\"n\">" + std::to_string(hit.number) +
-                    "</td><td class=\"text\"><details><summary><span class=\"txt\">" +
-                    htmlText(hit.text) + "</span>" + cutNote(shown, hit.length) +
-                    "</summary><div class=\"ctx\">";
+  // The lines around it go as two blocks of text, their numbers and
+  // themselves, which the page's script lays out line by line when the
+  // finding is opened: a page of thousands of findings then parses quickly.
+  // Each line's class is a letter, a gap of blank lines (they never reach
+  // the record) is "g"; a leading line end is dropped by the parser, so each
+  // block starts with one.
+  std::string classes, numbers = "\n", texts = "\n", cuts;
+  size_t hitIndex = 0;
   uint64_t previous = 0;
   auto addLine = [&](const Line& line, bool isHit) {
     if (previous != 0 && line.number > previous + 1) {
-      // Blank lines never reach the record: the gap in the numbers is them.
-      std::string numbers = std::to_string(previous + 1);
+      classes += 'g';
+      numbers += std::to_string(previous + 1);
       if (line.number > previous + 2) numbers += "\xE2\x80\x93" + std::to_string(line.number - 1);
-      row += "<div class=\"cl gap\"><span class=\"ln\">" + numbers +
-             "</span><span class=\"lt\"></span></div>";
+      numbers += '\n';
+      texts += '\n';
     }
     previous = line.number;
-    row += "<div class=\"cl " + std::string(className(line.lineClass)) + (isHit ? " hit" : "") +
-           "\"><span class=\"ln\">" + std::to_string(line.number) + "</span><span class=\"lt\">" +
-           htmlText(line.text) + cutNote(line.text.size(), line.length) + "</span></div>";
+    if (isHit) hitIndex = classes.size();
+    if (line.text.size() != line.length) {
+      cuts += (cuts.empty() ? "" : " ") + std::to_string(classes.size()) + ":" +
+              std::to_string(line.text.size()) + ":" + std::to_string(line.length);
+    }
+    classes += classLetter(line.lineClass);
+    numbers += std::to_string(line.number) + '\n';
+    // The finding's own line is in the row already.
+    if (!isHit) texts += htmlText(line.text);
+    texts += '\n';
   };
   for (const Line& line : finding.before) addLine(line, false);
   addLine(hit, true);
   for (const Line& line : finding.after) addLine(line, false);
+  numbers.pop_back();
+  texts.pop_back();
+
+  std::string row = "<tbody class=\"" + std::string(kind) + "\"><tr><td class=\"c\"><span " +
+                    "class=\"badge\">" + kind + "</span></td><td class=\"log\">" + htmlText(log) +
+                    "</td><td class=\"n\">" + std::to_string(hit.number) +
+                    "</td><td class=\"text\"><button type=\"button\" class=\"open\" "
+                    "aria-expanded=\"false\"><span class=\"txt\">" +
+                    htmlText(hit.text) + "</span>" + cutNote(hit.text.size(), hit.length) +
+                    "</button><div class=\"ctx\" hidden data-c=\"" + classes + "\" data-hit=\"" +
+                    std::to_string(hitIndex) + "\"";
+  if (!cuts.empty()) row += " data-cut=\"" + cuts + "\"";
+  row += "><pre class=\"gut\">" + numbers + "</pre><pre class=\"lines\">" + texts + "</pre>";
   if (!finding.rule.empty()) {
     row += "<p class=\"rule\">Rule <code>" + htmlText(finding.rule) + "</code></p>";
   }
-  row += "</div></details></td></tr></tbody>\n";
+  row += "</div></td></tr></tbody>\n";
   findings_.write(row);
 }
 
@@ -434,7 +472,9 @@ std::string HtmlReport::findingsHead() const {
       "aria-pressed=\"false\">Expand all</button><span class=\"shown\" id=\"shown\" "
       "aria-live=\"polite\"></span></div>";
   html +=
-      "<table id=\"findings\"><colgroup><col class=\"c\"><col class=\"l\"><col class=\"n\"><col>"
+      "<noscript><p class=\"note\">Filtering and the lines around each finding need "
+      "JavaScript.</p></noscript><table id=\"findings\"><colgroup><col class=\"c\"><col "
+      "class=\"l\"><col class=\"n\"><col>"
       "</colgroup><thead><tr><th>Class</th><th>Log</th><th class=\"n\">Line</th><th>Text <span "
       "class=\"hint\">\xC2\xB7 open one for the lines around it</span></th></tr></thead>\n";
   return html;

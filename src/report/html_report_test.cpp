@@ -95,28 +95,25 @@ class HtmlReportTest : public ::testing::Test {
   /// gap of blank lines as "_first" or "_first-last", joined by spaces.
   static std::vector<std::string> contexts(const std::string& html) {
     std::vector<std::string> found;
-    const std::regex piece(
-        "<div class=\"ctx\">|<div class=\"cl ([a-z ]+)\"><span class=\"ln\">([^<]+)<");
-    std::string current;
-    bool open = false;
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), piece);
+    const std::regex context(
+        "<div class=\"ctx\" hidden data-c=\"([a-z]*)\" data-hit=\"([0-9]+)\"[^>]*><pre "
+        "class=\"gut\">\n([^<]*)</pre>");
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), context);
          it != std::sregex_iterator(); ++it) {
-      const std::smatch& match = *it;
-      if (!match[1].matched) {
-        if (open) found.push_back(current);
-        current.clear();
-        open = true;
-        continue;
+      std::string classes = (*it)[1], numbers = (*it)[3];
+      size_t hit = std::stoul((*it)[2]);
+      std::string shown;
+      std::istringstream lines(numbers);
+      std::string number;
+      for (size_t i = 0; std::getline(lines, number); ++i) {
+        size_t dash = number.find("\xE2\x80\x93");
+        if (dash != std::string::npos) number.replace(dash, 3, "-");
+        if (classes[i] == 'g') number = "_" + number;
+        if (i == hit) number = "*" + number;
+        shown += (shown.empty() ? "" : " ") + number;
       }
-      std::string classes = match[1], numbers = match[2];
-      std::string shown = numbers;
-      size_t dash = shown.find("\xE2\x80\x93");
-      if (dash != std::string::npos) shown.replace(dash, 3, "-");
-      if (classes == "gap") shown = "_" + shown;
-      if (classes.find("hit") != std::string::npos) shown = "*" + shown;
-      current += (current.empty() ? "" : " ") + shown;
+      found.push_back(shown);
     }
-    if (open) found.push_back(current);
     return found;
   }
 
@@ -218,22 +215,25 @@ TEST_F(HtmlReportTest, CutsLongLinesAndSaysSo) {
     std::string text;
     std::string shown;
     const char* note;
+    const char* cut;
   };
   const Row rows[] = {
-      {"exactly the cap", std::string(cap, 'x'), std::string(cap, 'x'), nullptr},
+      {"exactly the cap", std::string(cap, 'x'), std::string(cap, 'x'), nullptr, nullptr},
       {"far past the cap", "E1: " + std::string(200000, 'x'), "E1: " + std::string(cap - 4, 'x'),
-       "cut: 4,096 of 200,004 bytes shown"},
+       "cut: 4,096 of 200,004 bytes shown", "data-cut=\"0:4096:200004\""},
       {"never half a character", std::string(cap - 1, 'x') + "\xC3\xA9", std::string(cap - 1, 'x'),
-       "cut: 4,095 of 4,097 bytes shown"},
+       "cut: 4,095 of 4,097 bytes shown", "data-cut=\"0:4095:4097\""},
   };
   for (const Row& row : rows) {
     std::string html = page({{'S', "a.log", 0, ""}, {'f', "a.log", 1, row.text}});
     EXPECT_NE(html.find("<span class=\"txt\">" + row.shown + "</span>"), std::string::npos)
         << row.name;
-    if (row.note != nullptr) {
-      EXPECT_EQ(occurrences(html, row.note), 2u) << row.name;  // the row and its context
+    if (row.cut != nullptr) {
+      EXPECT_EQ(occurrences(html, row.note), 1u) << row.name;
+      EXPECT_NE(html.find(row.cut), std::string::npos) << row.name;  // for the context
     } else {
       EXPECT_EQ(html.find("class=\"cut\""), std::string::npos) << row.name;
+      EXPECT_EQ(html.find("data-cut=\""), std::string::npos) << row.name;
     }
   }
 }
