@@ -20,12 +20,11 @@
     return Number(n).toLocaleString("en-US");
   }
 
-  // Lays out the lines around a finding from the two blocks of text the
-  // page holds for it: their numbers and the lines themselves.
+  // Lays out the lines around a finding from the block of text the page
+  // holds for it, their numbers and classes, and the row's own text.
   function build(context) {
-    var blocks = context.getElementsByTagName("pre");
-    var numbers = blocks[0].textContent.split("\n");
-    var lines = blocks[1].textContent.split("\n");
+    var numbers = context.getAttribute("data-n").split(" ");
+    var lines = context.textContent.split("\n");
     var classes = context.getAttribute("data-c");
     var hit = Number(context.getAttribute("data-hit"));
     var cuts = {};
@@ -39,7 +38,6 @@
       var line = document.createElement("div");
       line.className = "cl " + classNames[classes.charAt(i)] + (i === hit ? " hit" : "");
       line.setAttribute("data-n", numbers[i]);
-      // The finding's own line is the row's text.
       line.textContent = i === hit ? context.previousElementSibling.querySelector(".txt").textContent
                                    : lines[i];
       if (cuts[i]) {
@@ -51,13 +49,13 @@
       }
       view.appendChild(line);
     }
-    context.insertBefore(view, blocks[0]);
+    context.parentNode.insertBefore(view, context.nextSibling);
   }
 
   function setOpen(button, open) {
-    var context = button.nextElementSibling;
-    if (open && !context.firstElementChild.classList.contains("view")) build(context);
-    context.hidden = !open;
+    var cell = button.parentNode;
+    if (open && !cell.querySelector(".view")) build(button.nextElementSibling);
+    cell.classList.toggle("opened", open);
     button.setAttribute("aria-expanded", open ? "true" : "false");
   }
 

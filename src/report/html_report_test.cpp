@@ -96,16 +96,16 @@ class HtmlReportTest : public ::testing::Test {
   static std::vector<std::string> contexts(const std::string& html) {
     std::vector<std::string> found;
     const std::regex context(
-        "<div class=\"ctx\" hidden data-c=\"([a-z]*)\" data-hit=\"([0-9]+)\"[^>]*><pre "
-        "class=\"gut\">\n([^<]*)</pre>");
+        "<pre class=\"ctx\" hidden data-n=\"([^\"]*)\" data-c=\"([a-z]*)\" "
+        "data-hit=\"([0-9]+)\"");
     for (auto it = std::sregex_iterator(html.begin(), html.end(), context);
          it != std::sregex_iterator(); ++it) {
-      std::string classes = (*it)[1], numbers = (*it)[3];
-      size_t hit = std::stoul((*it)[2]);
+      std::string numbers = (*it)[1], classes = (*it)[2];
+      size_t hit = std::stoul((*it)[3]);
       std::string shown;
-      std::istringstream lines(numbers);
+      std::istringstream words(numbers);
       std::string number;
-      for (size_t i = 0; std::getline(lines, number); ++i) {
+      for (size_t i = 0; words >> number; ++i) {
         size_t dash = number.find("\xE2\x80\x93");
         if (dash != std::string::npos) number.replace(dash, 3, "-");
         if (classes[i] == 'g') number = "_" + number;
