@@ -87,7 +87,8 @@ double share(uint64_t count, uint64_t whole) {
 
 std::string percent(double value) {
   char text[32];
-  if (value > 0 && value < 0.1) return "&lt;0.1%";
+  if (value == 0) return "0%";
+  if (value < 0.1) return "&lt;0.1%";
   std::snprintf(text, sizeof text, value < 10 ? "%.1f%%" : "%.0f%%", value);
   return text;
 }
@@ -406,7 +407,8 @@ std::string HtmlReport::head(int status, const char* fatalMessage) const {
   if (mode_ == "exec") {
     page += "<dt>Command</dt><dd><code id=\"command\">" +
             (toolStarted_ ? htmlText(command_) : std::string("(not started)")) +
-            "</code></dd><dt>Exit code</dt><dd id=\"exit-code\">";
+            "</code></dd><dt>Exit code</dt><dd id=\"exit-code\"" +
+            std::string(toolRan_ && exitCode_ == 0 ? "" : " class=\"bad\"") + ">";
     if (toolRan_) {
       page += std::to_string(exitCode_);
     } else {
@@ -493,7 +495,8 @@ void HtmlReport::runEnded(int status, const char* fatalMessage) {
                          "Copies"));
     if (totals_.copyFailCount > 0) {
       file_.write(
-          "<h2>Failed copies</h2><div class=\"wide\"><table id=\"failed-copies\"><thead><tr>"
+          "<h2 class=\"next\">Failed copies</h2><div class=\"wide\"><table "
+          "id=\"failed-copies\"><thead><tr>"
           "<th>File</th><th>To</th><th>Why</th></tr></thead><tbody>\n");
       ok = failedCopies_.copyTo(&file_) && ok;
       file_.write("</tbody></table></div>");

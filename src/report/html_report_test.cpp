@@ -314,7 +314,7 @@ TEST_F(HtmlReportTest, ShowsTheVerdictToolCopiesAndListings) {
       "<p class=\"fatal\" id=\"fatal\">ERROR: File copy failed</p>",
       "<dd id=\"mode\">exec</dd>",
       "<code id=\"command\">&quot;tool&quot; &quot;&lt;arg&gt;&quot;</code>",
-      "<dd id=\"exit-code\">3</dd>",
+      "<dd id=\"exit-code\" class=\"bad\">3</dd>",
       "<td class=\"path\">tool.log</td><td class=\"n\">1</td><td class=\"n\">0</td>",
       "<tspan id=\"count-copied\">1</tspan>",
       "<tspan id=\"count-copyfail\">1</tspan>",

@@ -203,7 +203,7 @@ TEST_F(HtmlReportTest, ExecModeShowsTheCommandAndTheToolsExitCode) {
   const std::string command = quoted({"logline:I00020110: built", "-o", "out.log", "exit:3"});
   EXPECT_NE(page.find("<code id=\"command\">" + escaped(command) + "</code>"), std::string::npos)
       << page.substr(0, 4000);
-  EXPECT_NE(page.find("<dd id=\"exit-code\">3</dd>"), std::string::npos);
+  EXPECT_NE(page.find("<dd id=\"exit-code\" class=\"bad\">3</dd>"), std::string::npos);
   EXPECT_NE(page.find("<dd id=\"mode\">exec</dd>"), std::string::npos);
 }
 
