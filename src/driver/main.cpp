@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
@@ -17,6 +18,7 @@
 #include "record/run_record.h"
 #include "report/console_printer.h"
 #include "report/github_annotations.h"
+#include "report/html_report.h"
 #include "report/json_report.h"
 #include "report/junit_report.h"
 #include "report/report_file.h"
@@ -40,6 +42,7 @@ struct CommandLine {
   // Reports and gates: none of them changes a run that does not ask.
   const char* jsonFile = nullptr;
   const char* junitFile = nullptr;
+  const char* htmlFile = nullptr;
   bool github = false;
   bool toolStatusGate = false;
   bool classifyOutput = false;
@@ -102,6 +105,9 @@ CommandLine walkOptions(int argc, char** argv) {
     } else if (std::strcmp(argument, "-junit") == 0) {
       if (!hasValue) exitWithUsage("-junit requires a filename");
       options.junitFile = argv[++i];
+    } else if (std::strcmp(argument, "-html") == 0) {
+      if (!hasValue) exitWithUsage("-html requires a filename");
+      options.htmlFile = argv[++i];
     } else if (std::strcmp(argument, "-github") == 0) {
       options.github = true;
     } else if (std::strcmp(argument, "-maxfailures") == 0) {
@@ -116,9 +122,18 @@ CommandLine walkOptions(int argc, char** argv) {
       options.classifyOutput = true;
     }
   }
-  if (options.jsonFile != nullptr && options.junitFile != nullptr &&
-      std::strcmp(options.jsonFile, options.junitFile) == 0) {
-    exitWithUsage("-json and -junit name the same file");
+  // Two reports written to one file would leave only the last.
+  const std::pair<const char*, const char*> reports[] = {
+      {"-json", options.jsonFile}, {"-junit", options.junitFile}, {"-html", options.htmlFile}};
+  for (size_t a = 0; a < 3; ++a) {
+    for (size_t b = a + 1; b < 3; ++b) {
+      if (reports[a].second != nullptr && reports[b].second != nullptr &&
+          std::strcmp(reports[a].second, reports[b].second) == 0) {
+        std::string message =
+            std::string(reports[a].first) + " and " + reports[b].first + " name the same file";
+        exitWithUsage(message.c_str());
+      }
+    }
   }
   return options;
 }
@@ -126,7 +141,7 @@ CommandLine walkOptions(int argc, char** argv) {
 /// A long build must not run only to lose its report: each report's folder
 /// must exist before anything else happens.
 void checkReportFolders(const CommandLine& options) {
-  for (const char* report : {options.jsonFile, options.junitFile}) {
+  for (const char* report : {options.jsonFile, options.junitFile, options.htmlFile}) {
     if (report != nullptr && !reportFolderExists(report)) {
       exitWithError("ERROR: Report folder for '%s' does not exist\n", report);
     }
@@ -222,6 +237,11 @@ int main(int argc, char** argv) {
   if (options.junitFile != nullptr) {
     junit = std::make_unique<JunitReport>(options.junitFile);
     runRecord.addListener(junit.get());
+  }
+  std::unique_ptr<HtmlReport> html;
+  if (options.htmlFile != nullptr) {
+    html = std::make_unique<HtmlReport>(options.htmlFile, options.execRequested ? "exec" : "log");
+    runRecord.addListener(html.get());
   }
   setEndOfRunWork(endRecordedRun);
 

@@ -57,6 +57,37 @@ bool ReportFile::commit() {
   return ok;
 }
 
+ReportSpool::ReportSpool(const std::string& reportPath, const char* kind)
+    : path_(reportPath + ".tarnwick-" + std::to_string(currentProcessId()) + "." + kind) {}
+
+bool ReportSpool::open() {
+  stream_ = std::fopen(path_.c_str(), "w+b");
+  return stream_ != nullptr;
+}
+
+void ReportSpool::write(const std::string& text) {
+  if (stream_ == nullptr || failed_) return;
+  if (std::fwrite(text.data(), 1, text.size(), stream_) != text.size()) failed_ = true;
+}
+
+bool ReportSpool::copyTo(ReportFile* report) {
+  if (stream_ == nullptr || failed_ || std::fflush(stream_) != 0) return false;
+  std::rewind(stream_);
+  char buffer[64 * 1024];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, stream_)) > 0) report->write(buffer, got);
+  bool ok = std::ferror(stream_) == 0;
+  std::fseek(stream_, 0, SEEK_END);
+  return ok;
+}
+
+void ReportSpool::drop() {
+  if (stream_ == nullptr) return;
+  std::fclose(stream_);
+  stream_ = nullptr;
+  deleteFile(path_.c_str());
+}
+
 void failReport(const std::string& path) {
   exitWithError("ERROR: Unable to write report '%s'\n", path.c_str());
 }

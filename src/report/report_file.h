@@ -39,6 +39,32 @@ class ReportFile {
   bool failed_ = false;
 };
 
+/// A part of a report held in a temporary file beside it until the report is
+/// assembled, so that a report whose summary comes first still needs no
+/// memory for its findings. Removed by drop() or the destructor.
+class ReportSpool {
+ public:
+  /// The spool for the report at reportPath; kind tells several apart.
+  ReportSpool(const std::string& reportPath, const char* kind);
+  ~ReportSpool() { drop(); }
+  ReportSpool(const ReportSpool&) = delete;
+  ReportSpool& operator=(const ReportSpool&) = delete;
+
+  /// Creates the file; false when it cannot be created.
+  bool open();
+  /// Appends text; a failure shows at copyTo().
+  void write(const std::string& text);
+  /// Appends everything written so far to report; false on any failure.
+  bool copyTo(ReportFile* report);
+  /// Closes and removes the file.
+  void drop();
+
+ private:
+  std::string path_;
+  std::FILE* stream_ = nullptr;
+  bool failed_ = false;
+};
+
 /// Ends the run with "ERROR: Unable to write report '<path>'".
 [[noreturn]] void failReport(const std::string& path);
 

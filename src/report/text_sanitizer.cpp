@@ -60,3 +60,45 @@ std::string validUtf8(const char* text, size_t length, bool forXml) {
   }
   return out;
 }
+
+std::string htmlText(const char* text, size_t length) {
+  std::string valid = validUtf8(text, length, false);
+  std::string out;
+  out.reserve(valid.size() + valid.size() / 8);
+  for (size_t i = 0; i < valid.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(valid[i]);
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        if (c < 0x20 && c != '\t') {
+          // U+2400 + c: the control picture, in three bytes.
+          out += "\xE2\x90";
+          out += static_cast<char>(0x80 + c);
+        } else if (c == 0x7F) {
+          out += "\xE2\x90\xA1";
+        } else if (c == 0xC2 && static_cast<unsigned char>(valid[i + 1]) < 0xA0) {
+          // U+0080 to U+009F: valid UTF-8 (so a second byte follows), but
+          // controls that HTML calls errors.
+          out += kReplacement;
+          ++i;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out;
+}

@@ -11,4 +11,12 @@
 /// all (control characters other than tab, LF and CR; U+FFFE and U+FFFF).
 std::string validUtf8(const char* text, size_t length, bool forXml);
 
+/// The length bytes at text as HTML character data that is also safe in a
+/// quoted attribute value: valid UTF-8 (as validUtf8), with & < > " '
+/// escaped, control characters other than tab shown as their Unicode
+/// pictures (NUL as U+2400, DEL as U+2421) and C1 controls as U+FFFD, so
+/// nothing in a log can become markup or hide in the page.
+std::string htmlText(const char* text, size_t length);
+inline std::string htmlText(const std::string& text) { return htmlText(text.data(), text.size()); }
+
 #endif

@@ -1,0 +1,109 @@
+// The HTML report: one page a person opens in any browser, offline.
+#ifndef TARNWICK_REPORT_HTML_REPORT_H
+#define TARNWICK_REPORT_HTML_REPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "record/run_record.h"
+#include "report/json_report.h"
+#include "report/report_file.h"
+
+/// Writes the run as one self-contained HTML page: the verdict, the counters
+/// as a bar chart, the logs, copies and listing files, and the findings of
+/// the JSON report (under the same caps), each with the lines around it in
+/// its log. Every text from logs, rules and command lines is made valid
+/// UTF-8 and escaped; the page loads nothing from elsewhere and its policy
+/// forbids it.
+///
+/// Each log is read once: the lines before a finding come from a ring of the
+/// last lines of its log, and a finding waits for the lines after it. Done
+/// findings and failed copies go to spool files beside the report, so memory
+/// stays flat, and the page is put together when the run ends. Ends the run
+/// with "Unable to write report" on failure.
+class HtmlReport : public RunListener {
+ public:
+  static constexpr uint64_t kUnmatchedCap = JsonReport::kUnmatchedCap;
+  /// Longest text shown for one line, in bytes.
+  static constexpr size_t kTextCap = JsonReport::kTextCap;
+  /// Lines shown before and after a finding.
+  static constexpr size_t kContextLines = 3;
+
+  /// mode is "log" or "exec". Creates the temporary files at once.
+  HtmlReport(const std::string& path, const char* mode);
+
+  void logStarted(const char* path) override;
+  void lineClassified(const ClassifiedLine& line) override;
+  void logFinished(const char* path, uint64_t lines) override;
+  void copyTried(const CopyAttempt& copy) override;
+  void listingFile(const char* path) override;
+  void listingEntryWritten(const char* listingPath, const char* entry) override;
+  void toolStarted(const char* commandLine) override;
+  void toolEnded(bool started, int32_t exitCode) override;
+  void runEnded(int status, const char* fatalMessage) override;
+
+ private:
+  /// A line as the page keeps it: at most kTextCap bytes of its text.
+  struct Line {
+    LineClass lineClass = LineClass::unmatched;
+    uint64_t number = 0;
+    std::string text;
+    size_t length = 0;  // of the whole line
+  };
+  struct Finding {
+    Line line;
+    std::string rule;
+    std::vector<Line> before, after;
+  };
+  /// One log's last lines, and its findings still waiting for the lines
+  /// after them.
+  struct Context {
+    std::string log;
+    Line recent[kContextLines];  // a ring; nextRecent is the oldest when full
+    size_t recentCount = 0;
+    size_t nextRecent = 0;
+    std::deque<Finding> waiting;
+  };
+  struct Log {
+    std::string path;
+    uint64_t lines = 0;
+    uint64_t failures = 0;
+    uint64_t unmatched = 0;
+    bool finished = false;
+  };
+
+  Context& contextOf(const char* log);
+  /// Writes the findings of log's context that still wait and forgets it.
+  void closeContext(const char* log);
+  void writeFinding(const std::string& log, const Finding& finding);
+  /// The log being read under path, or null.
+  Log* openLog(const char* path);
+  std::string head(int status, const char* fatalMessage) const;
+  std::string findingsHead() const;
+
+  ReportFile file_;
+  ReportSpool findings_;
+  ReportSpool failedCopies_;
+  std::string mode_;
+  RunTotals totals_;
+  std::vector<Context> contexts_;
+  size_t lastContext_ = 0;
+  std::vector<Log> logs_;
+  size_t lastLog_ = 0;
+  uint64_t failuresShown_ = 0;
+  uint64_t unmatchedShown_ = 0;
+  uint64_t omittedUnmatched_ = 0;
+  bool anyCopy_ = false;
+  std::vector<std::pair<std::string, int64_t>> listings_;
+  bool toolStarted_ = false;
+  std::string command_;
+  bool toolEnded_ = false;
+  bool toolRan_ = false;
+  int32_t exitCode_ = 0;
+};
+
+#endif
