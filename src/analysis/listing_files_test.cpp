@@ -174,13 +174,12 @@ TEST_F(ListingFilesTest, AListingFileThatIsAnInputEndsTheRunBeforeAnythingHappen
     const char* log;
     bool refused;
   };
+  // Each refusal runs in a process of its own, so the rows are few; which
+  // spellings are one file is sameFile's test.
   const Row rows[] = {
       {"other files", "a.lst", "rules.xml", "build.log", false},
-      {"the configuration", "rules.xml", "rules.xml", "build.log", true},
       {"the configuration spelt otherwise", "./rules.xml", "rules.xml", nullptr, true},
-      {"the log", "build.log", nullptr, "build.log", true},
       {"a link to the log", "linked.log", "rules.xml", "build.log", true},
-      {"a log yet to be written", "out.log", nullptr, "./out.log", true},
       {"no log", "build.log", "rules.xml", nullptr, false},
       {"an empty log name", "build.log", "rules.xml", "", false},
   };
@@ -201,7 +200,6 @@ TEST_F(ListingFilesTest, AListingFileThatIsAnInputEndsTheRunBeforeAnythingHappen
 TEST_F(ListingFilesTest, AServerLogThatIsAListingFileEndsTheRun) {
   installListRules({{"^Built (.+)$", "a.lst", true}, {"^Built (.+)$", "b.lst", true}});
   rejectListedLog("server.log");
-  EXPECT_EXIT(rejectListedLog("b.lst"), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(rejectListedLog(at("@/./a.lst").c_str()), testing::ExitedWithCode(1), "");
 }
 

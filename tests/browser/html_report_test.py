@@ -348,7 +348,7 @@ class LargePageTest(PageTest):
         self.assertGreater(report["omittedUnmatched"], 0)
 
         timings = []
-        for _ in range(3):
+        for _ in range(5):  # the best of five: the machine may be busy
             self.open_page()
             load = self.js("return performance.getEntriesByType('navigation')[0].loadEventEnd")
             paint = self.js("""var p = performance.getEntriesByName('first-contentful-paint');
