@@ -58,13 +58,8 @@ void endRunEarly(const char* message) {
 void exitWithError(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int length = std::vsnprintf(nullptr, 0, format, args);
+  std::string text = formatText(format, args);
   va_end(args);
-  std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-  if (length > 0) std::vsnprintf(&text[0], text.size() + 1, format, again);
-  va_end(again);
   std::fwrite(text.data(), 1, text.size(), stdout);
   endRunEarly(text.c_str());
 }

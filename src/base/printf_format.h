@@ -1,6 +1,10 @@
-// The printf dialect that format checks should assume.
+// The printf dialect that format checks should assume, and formatting into
+// a string.
 #ifndef TARNWICK_BASE_PRINTF_FORMAT_H
 #define TARNWICK_BASE_PRINTF_FORMAT_H
+
+#include <cstdarg>
+#include <string>
 
 // MinGW's C++ printf is its own C99 one, not the system's: formats are
 // checked against what it names (gnu_printf), so %zu is accepted there too.
@@ -16,5 +20,8 @@
 #else
 #define TARNWICK_FORMAT_CHECK(formatIndex, firstArgument)
 #endif
+
+/// The text printf would print for format and args; args is consumed.
+std::string formatText(const char* format, va_list args);
 
 #endif
