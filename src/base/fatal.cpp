@@ -12,13 +12,14 @@ namespace {
 
 std::atomic<EndOfRunWork> endOfRunWork{nullptr};
 
+#if !defined(TARNWICK_FATAL_THROWS)
+std::atomic<std::thread::id> endingThread{};
+
 /// Held for good by the first thread that ends the run.
 std::mutex& endingLock() {
   static std::mutex lock;
   return lock;
 }
-
-std::atomic<std::thread::id> endingThread{};
 
 /// Drops the last line end: the message as a report would show it.
 std::string withoutFinalLineEnd(const std::string& text) {
@@ -27,6 +28,7 @@ std::string withoutFinalLineEnd(const std::string& text) {
   if (!trimmed.empty() && trimmed.back() == '\r') trimmed.pop_back();
   return trimmed;
 }
+#endif
 
 }  // namespace
 
