@@ -304,10 +304,7 @@ const unsigned char* viableAlternative(const unsigned char* alternative, const c
   return nullptr;
 }
 
-void clearSlots() {
-  std::memset(current->groupStart, 0, sizeof current->groupStart);
-  std::memset(current->groupEnd, 0, sizeof current->groupEnd);
-}
+void clearSlots() { clearCaptures(current); }
 
 bool inSet(const unsigned char* members, char c) {
   return c != '\0' && std::strchr(reinterpret_cast<const char*>(members), c) != nullptr;
@@ -634,8 +631,7 @@ bool rejectedByHints(Regexp* regexp, const char* subject, size_t length, bool kn
   if (regexp->anchored) {
     const unsigned char* text = anchoredLiteral(regexp);
     if (text != nullptr && !startsWith(subject, text)) {
-      std::memset(regexp->groupStart, 0, sizeof regexp->groupStart);
-      std::memset(regexp->groupEnd, 0, sizeof regexp->groupEnd);
+      clearCaptures(regexp);
       return true;
     }
   }
@@ -711,6 +707,18 @@ MatchOutcome matchSubject(Regexp* regexp, const char* subject) {
 
 MatchOutcome matchSubject(Regexp* regexp, const char* subject, size_t length) {
   return match(regexp, subject, length, true);
+}
+
+std::string_view openingLiteral(const Regexp* regexp) {
+  if (regexp == nullptr || !regexp->anchored || regexp->mustText != nullptr) return {};
+  const unsigned char* text = anchoredLiteral(regexp);
+  return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text))
+                         : std::string_view();
+}
+
+void clearCaptures(Regexp* regexp) {
+  std::memset(regexp->groupStart, 0, sizeof regexp->groupStart);
+  std::memset(regexp->groupEnd, 0, sizeof regexp->groupEnd);
 }
 
 MatchLimits defaultMatchLimits() { return {UINT64_MAX, kMemoBits, kBudgetSteps, kStackBytes}; }

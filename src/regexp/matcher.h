@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "regexp/regexp.h"
 
@@ -50,6 +51,16 @@ MatchOutcome matchSubject(Regexp* regexp, const char* subject);
 /// is its terminating NUL, so the matcher needs no strlen. A NUL before
 /// length still ends the subject, as for the other entries.
 MatchOutcome matchSubject(Regexp* regexp, const char* subject, size_t length);
+
+/// The literal that a subject must begin with when that is the first thing
+/// matchSubject checks: the pattern is anchored, opens with a literal and has
+/// no must-contain text. Empty otherwise. A caller matching many subjects may
+/// compare it first: a subject that does not begin with it is not matched,
+/// and the slots are left as clearCaptures leaves them.
+std::string_view openingLiteral(const Regexp* regexp);
+
+/// Sets every capture slot of regexp to null.
+void clearCaptures(Regexp* regexp);
 
 /// The limits described at matchSubject; tests lower them to reach each
 /// outcome with small subjects.

@@ -300,6 +300,25 @@ TEST_F(MatcherTest, EveryCallStartsFromClearSlots) {
   EXPECT_EQ(slotSpan(*regexp, 1, second), kNull);
 }
 
+TEST_F(MatcherTest, OpeningLiteralOnlyWhereItIsTheFirstCheck) {
+  const struct {
+    const char* pattern;
+    const char* literal;
+  } rows[] = {
+      {"^I00060040:", "I00060040:"},
+      {"^E[0-9]+:", "E"},
+      {"^(ab)c", ""},
+      {"^a*b", ""},
+      {"^ab|x", ""},
+      {"ab", ""},
+      {"^", ""},
+  };
+  for (const auto& row : rows) {
+    RegexpPtr regexp = compileOk(row.pattern);
+    EXPECT_EQ(openingLiteral(regexp.get()), row.literal) << row.pattern;
+  }
+}
+
 TEST_F(MatcherTest, HintRejectionLeavesEarlierSlots) {
   RegexpPtr regexp = compileOk("(a|b)*c");
   const char* first = "c";

@@ -36,14 +36,26 @@ void RegularExpression::compile() {
   if (pattern == nullptr) return;
   program = compilePattern(pattern);
   if (program == nullptr) exitWithError("Failed to compile regexp \"%s\"\n", pattern);
+  openingLiteral_ = openingLiteral(program);
 }
 
 bool RegularExpression::matches(const char* line) const {
+  capturesClear_ = false;
   lastOutcome_ = program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line);
   return lastOutcome_ == MatchOutcome::kMatched;
 }
 
 bool RegularExpression::matches(const char* line, size_t length) const {
+  size_t opening = openingLiteral_.size();
+  if (opening != 0 &&
+      (length < opening || std::memcmp(line, openingLiteral_.data(), opening) != 0)) {
+    // What the matcher would do with such a line, without the call.
+    if (!capturesClear_) clearCaptures(program);
+    capturesClear_ = true;
+    lastOutcome_ = MatchOutcome::kNotMatched;
+    return false;
+  }
+  capturesClear_ = false;
   lastOutcome_ =
       program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line, length);
   return lastOutcome_ == MatchOutcome::kMatched;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "regexp/matcher.h"
@@ -51,6 +52,12 @@ class RegularExpression {
 
  private:
   mutable MatchOutcome lastOutcome_ = MatchOutcome::kNotMatched;
+  // Most lines of a log fail an anchored rule at its first bytes: compared
+  // here, they cost no call into the matcher.
+  std::string_view openingLiteral_;
+  // Whether the slots are known to be all null, so a refusal need not
+  // clear them again.
+  mutable bool capturesClear_ = false;
 };
 
 /// A copy rule: the file named by group 1 goes below destination.

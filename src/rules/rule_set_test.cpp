@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "regexp/compiler.h"
 #include "regexp/matcher.h"
 
 namespace {
@@ -89,3 +91,32 @@ TEST(RegularExpressionTest, OutcomeOfAMatchThatCannotFinish) {
 }
 
 }  // namespace
+
+// A rule that refuses a line by its opening literal leaves the same answer
+// and the same twenty slots as the matcher, whatever line came before.
+TEST(RegularExpressionTest, RefusalByOpeningLiteralIsTheMatchersAnswer) {
+  const char* patterns[] = {"^I00060040:", "^E[0-9]+:", "^(ab)c", "^a*(b)", "^ab|x", "(a)b"};
+  const std::string lines[] = {
+      "I00060040: Compiling a.cpp", "E12: x", "abc", "ab",  "",    "I0006004", "bb", "abc",
+      std::string("ab\0c", 4),      "x",      "abd", "E1:", "xab",
+  };
+  for (const char* pattern : patterns) {
+    SCOPED_TRACE(pattern);
+    RegularExpression rule(pattern);
+    rule.compile();
+    Regexp* reference = compilePattern(pattern);
+    ASSERT_NE(reference, nullptr);
+    for (const std::string& line : lines) {
+      SCOPED_TRACE(line);
+      bool expected = matchSubject(reference, line.c_str(), line.size()) == MatchOutcome::kMatched;
+      EXPECT_EQ(rule.matches(line.c_str(), line.size()), expected);
+      for (int slot = 0; slot < kGroupSlots; ++slot) {
+        const char* start = reference->groupStart[slot];
+        const char* end = reference->groupEnd[slot];
+        EXPECT_EQ(rule.program->groupStart[slot], start) << "slot " << slot;
+        EXPECT_EQ(rule.program->groupEnd[slot], end) << "slot " << slot;
+      }
+    }
+    std::free(reference);
+  }
+}
