@@ -102,10 +102,10 @@ bool tryCreateFolder(const char* path) {
 
 }  // namespace
 
-void applyCopyRules(const char* line) {
+void applyCopyRules(const char* line, size_t length) {
   if (ruleSet.copyRules.empty() || !ruleSet.basedir) return;
   for (const auto& rule : ruleSet.copyRules) {
-    if (lineMatches(*rule, line, std::strlen(line))) {
+    if (lineMatches(*rule, line, length)) {
       copyCapturedFile(*rule);
       return;
     }

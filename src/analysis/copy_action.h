@@ -1,11 +1,14 @@
 #ifndef TARNWICK_ANALYSIS_COPY_ACTION_H
 #define TARNWICK_ANALYSIS_COPY_ACTION_H
 
+#include <cstddef>
+
 /// The first copy rule matching line copies the file its group 1 names from
 /// below the base folder into the rule's destination, never overwriting.
 /// Prints an "ERROR: " line for a refused name or a failed folder or copy.
-/// Raises copiedCount or copyFailCount. One thread at a time.
-void applyCopyRules(const char* line);
+/// Raises copiedCount or copyFailCount. One thread at a time. line[length]
+/// is the line's terminating NUL.
+void applyCopyRules(const char* line, size_t length);
 
 /// Makes the folder path and any missing folders above it, outermost first.
 /// True when the folder exists afterwards. Prints nothing.

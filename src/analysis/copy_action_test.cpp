@@ -51,7 +51,7 @@ class CopyActionTest : public ActionTest {
   /// What applyCopyRules printed for line.
   std::string copyLine(const std::string& line) const {
     testing::internal::CaptureStdout();
-    applyCopyRules(line.c_str());
+    applyCopyRules(line.c_str(), line.size());
     return testing::internal::GetCapturedStdout();
   }
 };

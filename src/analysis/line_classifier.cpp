@@ -54,7 +54,7 @@ void classifyLine(const LogLine& line) {
   }
   runRecord.lineClassified({lineClass, line.log, line.number, line.text, line.length,
                             rule != nullptr ? rule->pattern : nullptr});
-  applyCopyRules(line.text);
-  applyListRules(line.text);
+  applyCopyRules(line.text, line.length);
+  applyListRules(line.text, line.length);
   currentLine = nullptr;
 }

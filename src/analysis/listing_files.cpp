@@ -38,9 +38,9 @@ void writeEntry(ListingFile& file, const std::string& entry) {
 
 }  // namespace
 
-void applyListRules(const char* line) {
+void applyListRules(const char* line, size_t length) {
   for (const auto& rule : ruleSet.listRules) {
-    if (!lineMatches(*rule, line, std::strlen(line))) continue;
+    if (!lineMatches(*rule, line, length)) continue;
     writeEntry(*rule->listingFile, rule->capturedName());
     if (!rule->multi) return;
   }

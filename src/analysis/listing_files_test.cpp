@@ -45,7 +45,7 @@ class ListingFilesTest : public ActionTest {
   /// What applyListRules printed for each line in turn.
   static std::string listLines(const std::vector<std::string>& lines) {
     testing::internal::CaptureStdout();
-    for (const std::string& line : lines) applyListRules(line.c_str());
+    for (const std::string& line : lines) applyListRules(line.c_str(), line.size());
     return testing::internal::GetCapturedStdout();
   }
 
@@ -160,7 +160,7 @@ TEST_F(ListingFilesTest, PurgeDeletesOnlyExistingRewrittenFiles) {
 
 TEST_F(ListingFilesTest, AFileThatCannotBeOpenedEndsTheRun) {
   installListRules({{"^Built (.+)$", "a.lst", true}, {"^Built (.+)$", "missing/b.lst", true}});
-  EXPECT_EXIT(applyListRules("Built x.dll"), testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(applyListRules("Built x.dll", 11), testing::ExitedWithCode(1), "");
 }
 
 TEST_F(ListingFilesTest, AListingFileThatIsAnInputEndsTheRunBeforeAnythingHappens) {

@@ -11,7 +11,8 @@ const char kStdoutLog[] = "<stdout>";
 const char kStderrLog[] = "<stderr>";
 
 bool isStreamLog(const char* log) {
-  return std::strcmp(log, kStdoutLog) == 0 || std::strcmp(log, kStderrLog) == 0;
+  // Asked for every printed line: most log names fail at the first byte.
+  return log[0] == '<' && (std::strcmp(log, kStdoutLog) == 0 || std::strcmp(log, kStderrLog) == 0);
 }
 RunTotals& runTotals = runRecord.totals();
 
