@@ -15,6 +15,7 @@
 #include "driver/usage.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/text_output.h"
 #include "record/run_record.h"
 #include "report/console_printer.h"
 #include "report/github_annotations.h"
@@ -207,6 +208,7 @@ void endRecordedRun(int status, const char* message) { runRecord.runEnded(status
 }  // namespace
 
 int main(int argc, char** argv) {
+  bufferForThroughput(stdout);
   if (answerInformationRequest(argc, argv)) return 0;
   if (!argumentsArriveWhole()) {
     exitWithError(

@@ -16,4 +16,10 @@
 /// write failed. Threads writing the same stream take turns.
 bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size_t length);
 
+/// Gives stream a buffer of kThroughputBuffer bytes when it is not a
+/// terminal, so that printing many lines takes few writes; a terminal keeps
+/// the runtime's buffering. Call before anything is written to stream.
+void bufferForThroughput(std::FILE* stream);
+constexpr size_t kThroughputBuffer = 64 * 1024;
+
 #endif

@@ -28,3 +28,7 @@ bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size
   funlockfile(stream);
   return written;
 }
+
+void bufferForThroughput(std::FILE* stream) {
+  if (isatty(fileno(stream)) == 0) std::setvbuf(stream, nullptr, _IOFBF, kThroughputBuffer);
+}

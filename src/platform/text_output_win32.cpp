@@ -32,3 +32,7 @@ bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size
   _unlock_file(stream);
   return written;
 }
+
+void bufferForThroughput(std::FILE* stream) {
+  if (_isatty(_fileno(stream)) == 0) std::setvbuf(stream, nullptr, _IOFBF, kThroughputBuffer);
+}
