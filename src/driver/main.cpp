@@ -216,6 +216,9 @@ int main(int argc, char** argv) {
   }
   if (argc < 3) exitWithUsage("Insufficient arguments");
   CommandLine options = walkOptions(argc, argv);
+  // Only exec mode starts threads; elsewhere every printed line would pay
+  // for a lock nobody else takes.
+  if (!options.execRequested) useFromOneThread(stdout);
 
   if (options.scanRequested) {
     scanCodes(options.logFileName);

@@ -18,8 +18,14 @@ bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size
 
 /// Gives stream a buffer of kThroughputBuffer bytes when it is not a
 /// terminal, so that printing many lines takes few writes; a terminal keeps
-/// the runtime's buffering. Call before anything is written to stream.
+/// the runtime's buffering. Call before anything is written to stream, and
+/// for one stream only: the buffer is static.
 void bufferForThroughput(std::FILE* stream);
 constexpr size_t kThroughputBuffer = 64 * 1024;
+
+/// Promises that from now on only the calling thread uses stream, so the C
+/// library may skip the lock it takes on every call where it can. A thread
+/// that writes stream after this is a data race.
+void useFromOneThread(std::FILE* stream);
 
 #endif

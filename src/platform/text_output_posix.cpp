@@ -1,4 +1,7 @@
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <stdio_ext.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -30,5 +33,15 @@ bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size
 }
 
 void bufferForThroughput(std::FILE* stream) {
-  if (isatty(fileno(stream)) == 0) std::setvbuf(stream, nullptr, _IOFBF, kThroughputBuffer);
+  // A buffer of our own: given none, the C library keeps its own size.
+  static char buffer[kThroughputBuffer];
+  if (isatty(fileno(stream)) == 0) std::setvbuf(stream, buffer, _IOFBF, sizeof buffer);
+}
+
+void useFromOneThread(std::FILE* stream) {
+#if defined(__GLIBC__)
+  __fsetlocking(stream, FSETLOCKING_BYCALLER);
+#else
+  (void)stream;
+#endif
 }

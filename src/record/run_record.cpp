@@ -46,11 +46,6 @@ int32_t* counterOf(RunTotals& totals, LineClass lineClass) {
     for (RunListener * listener : listeners_) listener->call; \
   } while (false)
 
-std::unique_lock<std::recursive_mutex> RunRecord::hold() {
-  if (!shared_) return std::unique_lock<std::recursive_mutex>();
-  return std::unique_lock<std::recursive_mutex>(lock_);
-}
-
 void RunRecord::setShared(bool shared) { shared_ = shared; }
 
 void RunRecord::addListener(RunListener* listener) {

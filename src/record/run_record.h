@@ -88,7 +88,10 @@ class RunRecord {
   /// Holds the record's lock while it is shared, for work that must not
   /// interleave with another thread's (a line's classification and actions);
   /// holds nothing otherwise.
-  std::unique_lock<std::recursive_mutex> hold();
+  std::unique_lock<std::recursive_mutex> hold() {
+    if (!shared_) return std::unique_lock<std::recursive_mutex>();
+    return std::unique_lock<std::recursive_mutex>(lock_);
+  }
 
   void logStarted(const char* path);
   /// Raises the line's counter and tells the listeners.

@@ -45,15 +45,11 @@ bool RegularExpression::matches(const char* line) const {
   return lastOutcome_ == MatchOutcome::kMatched;
 }
 
-bool RegularExpression::matches(const char* line, size_t length) const {
+bool RegularExpression::matchesPastFirstByte(const char* line, size_t length) const {
   size_t opening = openingLiteral_.size();
   if (opening != 0 &&
       (length < opening || std::memcmp(line, openingLiteral_.data(), opening) != 0)) {
-    // What the matcher would do with such a line, without the call.
-    if (!capturesClear_) clearCaptures(program);
-    capturesClear_ = true;
-    lastOutcome_ = MatchOutcome::kNotMatched;
-    return false;
+    return refuse();
   }
   capturesClear_ = false;
   lastOutcome_ =

@@ -37,7 +37,12 @@ class RegularExpression {
   bool matches(const char* line) const;
   /// matches for a line whose length is known: line[length] is its
   /// terminating NUL (a NUL before it still ends the line), so no strlen.
-  bool matches(const char* line, size_t length) const;
+  bool matches(const char* line, size_t length) const {
+    // Most lines of a log differ from an anchored rule at its first byte;
+    // line[0] is there even for an empty line.
+    if (!openingLiteral_.empty() && line[0] != openingLiteral_[0]) return refuse();
+    return matchesPastFirstByte(line, length);
+  }
   /// How the last matches call ended. kOutOfTime and kOutOfMemory mean the
   /// answer is unknown (see matchSubject for the budget); kNotMatched also
   /// for a rule without a program.
@@ -51,6 +56,15 @@ class RegularExpression {
   Regexp* program;
 
  private:
+  /// What the matcher answers for a line without the opening literal.
+  bool refuse() const {
+    if (!capturesClear_) clearCaptures(program);
+    capturesClear_ = true;
+    lastOutcome_ = MatchOutcome::kNotMatched;
+    return false;
+  }
+  bool matchesPastFirstByte(const char* line, size_t length) const;
+
   mutable MatchOutcome lastOutcome_ = MatchOutcome::kNotMatched;
   // Most lines of a log fail an anchored rule at its first bytes: compared
   // here, they cost no call into the matcher.
