@@ -716,6 +716,19 @@ std::string_view openingLiteral(const Regexp* regexp) {
                          : std::string_view();
 }
 
+bool isOpeningLiteralOnly(const Regexp* regexp) {
+  if (openingLiteral(regexp).empty()) return false;
+  const unsigned char* literal = nextNode(nodeOperand(regexp->programBytes() + 1));
+  const unsigned char* after = nextNode(literal);
+  return after != nullptr && nodeOpcode(after) == MATCH_END;
+}
+
+void setOpeningLiteralMatch(Regexp* regexp, const char* subject) {
+  clearCaptures(regexp);
+  regexp->groupStart[0] = subject;
+  regexp->groupEnd[0] = subject + openingLiteral(regexp).size();
+}
+
 void clearCaptures(Regexp* regexp) {
   std::memset(regexp->groupStart, 0, sizeof regexp->groupStart);
   std::memset(regexp->groupEnd, 0, sizeof regexp->groupEnd);

@@ -59,8 +59,17 @@ MatchOutcome matchSubject(Regexp* regexp, const char* subject, size_t length);
 /// and the slots are left as clearCaptures leaves them.
 std::string_view openingLiteral(const Regexp* regexp);
 
+/// Whether regexp is "^" and its opening literal, nothing more: a subject
+/// that begins with openingLiteral matches, and the slots are left as
+/// setOpeningLiteralMatch leaves them.
+bool isOpeningLiteralOnly(const Regexp* regexp);
+
 /// Sets every capture slot of regexp to null.
 void clearCaptures(Regexp* regexp);
+
+/// The slots of such a match of subject: group 0 spans the opening literal
+/// at its start, every other slot is null.
+void setOpeningLiteralMatch(Regexp* regexp, const char* subject);
 
 /// The limits described at matchSubject; tests lower them to reach each
 /// outcome with small subjects.

@@ -304,18 +304,21 @@ TEST_F(MatcherTest, OpeningLiteralOnlyWhereItIsTheFirstCheck) {
   const struct {
     const char* pattern;
     const char* literal;
+    bool literalOnly;
   } rows[] = {
-      {"^I00060040:", "I00060040:"},
-      {"^E[0-9]+:", "E"},
-      {"^(ab)c", ""},
-      {"^a*b", ""},
-      {"^ab|x", ""},
-      {"ab", ""},
-      {"^", ""},
+      {"^I00060040:", "I00060040:", true},
+      {"^E[0-9]+:", "E", false},
+      {"^abc$", "abc", false},
+      {"^(ab)c", "", false},
+      {"^a*b", "", false},
+      {"^ab|x", "", false},
+      {"ab", "", false},
+      {"^", "", false},
   };
   for (const auto& row : rows) {
     RegexpPtr regexp = compileOk(row.pattern);
     EXPECT_EQ(openingLiteral(regexp.get()), row.literal) << row.pattern;
+    EXPECT_EQ(isOpeningLiteralOnly(regexp.get()), row.literalOnly) << row.pattern;
   }
 }
 

@@ -37,6 +37,7 @@ void RegularExpression::compile() {
   program = compilePattern(pattern);
   if (program == nullptr) exitWithError("Failed to compile regexp \"%s\"\n", pattern);
   openingLiteral_ = openingLiteral(program);
+  openingLiteralOnly_ = isOpeningLiteralOnly(program);
 }
 
 bool RegularExpression::matches(const char* line) const {
@@ -46,12 +47,17 @@ bool RegularExpression::matches(const char* line) const {
 }
 
 bool RegularExpression::matchesPastFirstByte(const char* line, size_t length) const {
-  size_t opening = openingLiteral_.size();
-  if (opening != 0 &&
-      (length < opening || std::memcmp(line, openingLiteral_.data(), opening) != 0)) {
-    return refuse();
+  // The first byte was compared by matches(). The literal holds no NUL, so
+  // the loop stops at the line's end at the latest.
+  for (size_t i = 1; i < openingLiteral_.size(); ++i) {
+    if (line[i] != openingLiteral_[i]) return refuse();
   }
   capturesClear_ = false;
+  if (openingLiteralOnly_) {
+    setOpeningLiteralMatch(program, line);
+    lastOutcome_ = MatchOutcome::kMatched;
+    return true;
+  }
   lastOutcome_ =
       program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line, length);
   return lastOutcome_ == MatchOutcome::kMatched;
@@ -72,6 +78,25 @@ CopyRegularExpression::~CopyRegularExpression() { std::free(destination); }
 ListRegularExpression::ListRegularExpression(const char* text, ListingFile* file, bool multiFlag)
     : RegularExpression(text), listingFile(file), multi(multiFlag) {}
 
+FirstByteIndex everyListForEveryByte() {
+  FirstByteIndex index;
+  index.fill(kIgnoreList | kSuccessList | kFailureList | kSummaryList);
+  return index;
+}
+
+namespace {
+
+void indexFirstBytes(const RegularExpression& rule, RuleList list, FirstByteIndex& index) {
+  int first = rule.firstByte();
+  if (first >= 0) {
+    index[static_cast<size_t>(first)] |= list;
+    return;
+  }
+  for (uint8_t& lists : index) lists |= list;
+}
+
+}  // namespace
+
 void compileAllRules(bool withServerLogRule) {
   for (auto& rule : ruleSet.ignoreRules) rule->compile();
   for (auto& rule : ruleSet.successRules) rule->compile();
@@ -80,4 +105,11 @@ void compileAllRules(bool withServerLogRule) {
   for (auto& rule : ruleSet.copyRules) rule->compile();
   for (auto& rule : ruleSet.listRules) rule->compile();
   if (withServerLogRule && ruleSet.serverLogRule) ruleSet.serverLogRule->compile();
+
+  FirstByteIndex index{};
+  for (auto& rule : ruleSet.ignoreRules) indexFirstBytes(*rule, kIgnoreList, index);
+  for (auto& rule : ruleSet.successRules) indexFirstBytes(*rule, kSuccessList, index);
+  for (auto& rule : ruleSet.failureRules) indexFirstBytes(*rule, kFailureList, index);
+  if (ruleSet.summaryRule) indexFirstBytes(*ruleSet.summaryRule, kSummaryList, index);
+  ruleSet.listsByFirstByte = index;
 }

@@ -7,6 +7,7 @@
 #ifndef TARNWICK_RULES_RULE_SET_H
 #define TARNWICK_RULES_RULE_SET_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -48,6 +49,12 @@ class RegularExpression {
   /// for a rule without a program.
   MatchOutcome lastOutcome() const { return lastOutcome_; }
 
+  /// The byte every line this rule matches begins with, or -1 when the rule
+  /// may match a line beginning with any byte (or is not compiled).
+  int firstByte() const {
+    return openingLiteral_.empty() ? -1 : static_cast<unsigned char>(openingLiteral_[0]);
+  }
+
   /// Capture group 1 of the last successful match, copied; empty when the
   /// group took no part.
   std::string capturedName() const;
@@ -69,6 +76,8 @@ class RegularExpression {
   // Most lines of a log fail an anchored rule at its first bytes: compared
   // here, they cost no call into the matcher.
   std::string_view openingLiteral_;
+  // The pattern is "^" and that literal: a line that begins with it matches.
+  bool openingLiteralOnly_ = false;
   // Whether the slots are known to be all null, so a refusal need not
   // clear them again.
   mutable bool capturesClear_ = false;
@@ -101,6 +110,17 @@ class ListRegularExpression : public RegularExpression {
   bool multi;
 };
 
+/// The classifying lists, as bits of RuleSet::listsByFirstByte.
+enum RuleList : uint8_t {
+  kIgnoreList = 1,
+  kSuccessList = 2,
+  kFailureList = 4,
+  kSummaryList = 8,
+};
+using FirstByteIndex = std::array<uint8_t, 256>;
+/// Every list for every byte: nothing is ruled out.
+FirstByteIndex everyListForEveryByte();
+
 /// Every rule of the run, by category. Filled once on the main thread by
 /// the configuration loader or the built-in rules; read-only afterwards.
 struct RuleSet {
@@ -114,6 +134,10 @@ struct RuleSet {
   std::vector<std::unique_ptr<ListRegularExpression>> listRules;
   std::vector<std::unique_ptr<ListingFile>> listingFiles;
   int32_t listingFileCount = 0;
+  /// By the first byte of a line, the classifying lists that hold a rule
+  /// which may match it; a list without such a rule need not be tried.
+  /// Made by compileAllRules; until then every list may match.
+  FirstByteIndex listsByFirstByte = everyListForEveryByte();
 };
 
 extern RuleSet ruleSet;
@@ -123,7 +147,8 @@ extern bool debugEnabled;
 extern bool purgeEnabled;
 
 /// Compiles every rule in the run's order: ignore, success, failure,
-/// summary, copy, list, then the server-log rule when withServerLogRule.
+/// summary, copy, list, then the server-log rule when withServerLogRule;
+/// then indexes the classifying lists by first byte.
 void compileAllRules(bool withServerLogRule);
 
 #endif

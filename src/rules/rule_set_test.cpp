@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "regexp/compiler.h"
 #include "regexp/matcher.h"
@@ -95,10 +99,11 @@ TEST(RegularExpressionTest, OutcomeOfAMatchThatCannotFinish) {
 // A rule that refuses a line by its opening literal leaves the same answer
 // and the same twenty slots as the matcher, whatever line came before.
 TEST(RegularExpressionTest, RefusalByOpeningLiteralIsTheMatchersAnswer) {
-  const char* patterns[] = {"^I00060040:", "^E[0-9]+:", "^(ab)c", "^a*(b)", "^ab|x", "(a)b"};
+  const char* patterns[] = {"^I00060040:", "^E[0-9]+:", "^(ab)c", "^a*(b)",
+                            "^ab|x",       "(a)b",      "^abc",   "^abc$"};
   const std::string lines[] = {
-      "I00060040: Compiling a.cpp", "E12: x", "abc", "ab",  "",    "I0006004", "bb", "abc",
-      std::string("ab\0c", 4),      "x",      "abd", "E1:", "xab",
+      "I00060040: Compiling a.cpp", "E12: x", "abc", "ab",  "",    "I0006004",   "bb",   "abc",
+      std::string("ab\0c", 4),      "x",      "abd", "E1:", "xab", "I00060040:", "abcd",
   };
   for (const char* pattern : patterns) {
     SCOPED_TRACE(pattern);
@@ -119,4 +124,59 @@ TEST(RegularExpressionTest, RefusalByOpeningLiteralIsTheMatchersAnswer) {
     }
     std::free(reference);
   }
+}
+
+// A list left out for a first byte must hold no rule that matches a line
+// beginning with it; the index is of use only if it leaves lists out.
+TEST(RuleSetTest, FirstByteIndexLeavesOutOnlyListsThatCannotMatch) {
+  ruleSet = RuleSet();
+  ruleSet.ignoreRules.push_back(std::make_unique<RegularExpression>("^I00060040:"));
+  ruleSet.successRules.push_back(std::make_unique<RegularExpression>("^I00020110:"));
+  ruleSet.successRules.push_back(std::make_unique<RegularExpression>("^Build succeeded"));
+  ruleSet.failureRules.push_back(std::make_unique<RegularExpression>("^E[0-9]+:"));
+  ruleSet.failureRules.push_back(std::make_unique<RegularExpression>("error:"));
+  ruleSet.summaryRule = std::make_unique<RegularExpression>("^(I00060080):");
+  compileAllRules(false);
+
+  const struct {
+    unsigned char first;
+    uint8_t lists;
+  } rows[] = {
+      {'I', kIgnoreList | kSuccessList | kFailureList | kSummaryList},
+      {'B', kSuccessList | kFailureList | kSummaryList},
+      {'E', kFailureList | kSummaryList},
+      {'W', kFailureList | kSummaryList},
+      {'\0', kFailureList | kSummaryList},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ruleSet.listsByFirstByte[row.first], row.lists) << row.first;
+  }
+
+  const char* lines[] = {"I00060040: x",
+                         "I00020110: y",
+                         "Build succeeded",
+                         "E1: z",
+                         "a.c:1: error: w",
+                         "I00060080: 3",
+                         "",
+                         "W1: v"};
+  const std::pair<RuleList, const std::vector<std::unique_ptr<RegularExpression>>*> lists[] = {
+      {kIgnoreList, &ruleSet.ignoreRules},
+      {kSuccessList, &ruleSet.successRules},
+      {kFailureList, &ruleSet.failureRules}};
+  for (const char* line : lines) {
+    uint8_t indexed = ruleSet.listsByFirstByte[static_cast<unsigned char>(line[0])];
+    for (const auto& [bit, rules] : lists) {
+      for (const auto& rule : *rules) {
+        if (rule->matches(line, std::strlen(line))) {
+          EXPECT_TRUE(indexed & bit) << line;
+        }
+      }
+    }
+    if (ruleSet.summaryRule->matches(line)) {
+      EXPECT_TRUE(indexed & kSummaryList) << line;
+    }
+  }
+  ruleSet = RuleSet();
+  EXPECT_EQ(ruleSet.listsByFirstByte, everyListForEveryByte());
 }
