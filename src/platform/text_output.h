@@ -23,6 +23,11 @@ bool writeTextLine(std::FILE* stream, const char* prefix, const char* data, size
 void bufferForThroughput(std::FILE* stream);
 constexpr size_t kThroughputBuffer = 64 * 1024;
 
+/// Writes the length bytes at data and then '\n' into stream's buffer
+/// without taking the stream's lock: for a caller that is, at that time, the
+/// only thread using stream. Errors show in ferror(stream).
+void writeLineUnlocked(std::FILE* stream, const char* data, size_t length);
+
 /// Promises that from now on only the calling thread uses stream, so the C
 /// library may skip the lock it takes on every call where it can. A thread
 /// that writes stream after this is a data race.

@@ -45,3 +45,12 @@ void useFromOneThread(std::FILE* stream) {
   (void)stream;
 #endif
 }
+
+void writeLineUnlocked(std::FILE* stream, const char* data, size_t length) {
+#if defined(__GLIBC__)
+  fwrite_unlocked(data, 1, length, stream);
+#else
+  std::fwrite(data, 1, length, stream);
+#endif
+  putc_unlocked('\n', stream);
+}

@@ -723,12 +723,6 @@ bool isOpeningLiteralOnly(const Regexp* regexp) {
   return after != nullptr && nodeOpcode(after) == MATCH_END;
 }
 
-void setOpeningLiteralMatch(Regexp* regexp, const char* subject) {
-  clearCaptures(regexp);
-  regexp->groupStart[0] = subject;
-  regexp->groupEnd[0] = subject + openingLiteral(regexp).size();
-}
-
 void clearCaptures(Regexp* regexp) {
   std::memset(regexp->groupStart, 0, sizeof regexp->groupStart);
   std::memset(regexp->groupEnd, 0, sizeof regexp->groupEnd);

@@ -68,8 +68,12 @@ bool isOpeningLiteralOnly(const Regexp* regexp);
 void clearCaptures(Regexp* regexp);
 
 /// The slots of such a match of subject: group 0 spans the opening literal
-/// at its start, every other slot is null.
-void setOpeningLiteralMatch(Regexp* regexp, const char* subject);
+/// (literal, as openingLiteral gave it) at its start. Every other slot is
+/// null already: such a program has no group to set one.
+inline void setOpeningLiteralMatch(Regexp* regexp, const char* subject, std::string_view literal) {
+  regexp->groupStart[0] = subject;
+  regexp->groupEnd[0] = subject + literal.size();
+}
 
 /// The limits described at matchSubject; tests lower them to reach each
 /// outcome with small subjects.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/text_output.h"
+
 void ConsolePrinter::logStarted(const char* path) {
   std::fprintf(stream_, "Processing %s...\n", path);
 }
@@ -23,8 +25,11 @@ void ConsolePrinter::lineClassified(const ClassifiedLine& line) {
   const void* nul = std::memchr(line.text, '\0', line.length);
   size_t shown =
       nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - line.text) : line.length;
-  std::fwrite(line.text, 1, shown, stream_);
-  std::fputc('\n', stream_);
+  // Lines of a log file are printed by the main thread or by the thread
+  // that reads the tool's stdout (a server log), which also does that
+  // stream's echo. The other reader writes this stream only through the
+  // record, whose lock the printing thread then holds.
+  writeLineUnlocked(stream_, line.text, shown);
 }
 
 void ConsolePrinter::message(const char* text, size_t length) {

@@ -46,18 +46,7 @@ bool RegularExpression::matches(const char* line) const {
   return lastOutcome_ == MatchOutcome::kMatched;
 }
 
-bool RegularExpression::matchesPastFirstByte(const char* line, size_t length) const {
-  // The first byte was compared by matches(). The literal holds no NUL, so
-  // the loop stops at the line's end at the latest.
-  for (size_t i = 1; i < openingLiteral_.size(); ++i) {
-    if (line[i] != openingLiteral_[i]) return refuse();
-  }
-  capturesClear_ = false;
-  if (openingLiteralOnly_) {
-    setOpeningLiteralMatch(program, line);
-    lastOutcome_ = MatchOutcome::kMatched;
-    return true;
-  }
+bool RegularExpression::matchesPastOpeningLiteral(const char* line, size_t length) const {
   lastOutcome_ =
       program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line, length);
   return lastOutcome_ == MatchOutcome::kMatched;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,10 +40,32 @@ class RegularExpression {
   /// matches for a line whose length is known: line[length] is its
   /// terminating NUL (a NUL before it still ends the line), so no strlen.
   bool matches(const char* line, size_t length) const {
-    // Most lines of a log differ from an anchored rule at its first byte;
-    // line[0] is there even for an empty line.
-    if (!openingLiteral_.empty() && line[0] != openingLiteral_[0]) return refuse();
-    return matchesPastFirstByte(line, length);
+    // Most lines of a log differ from an anchored rule in its opening
+    // literal. Compared a word at a time, as the byte where they differ is
+    // hard to foresee. A NUL inside the line differs from every byte of the
+    // literal, as the matcher's end of subject would.
+    size_t opening = openingLiteral_.size();
+    if (opening != 0) {
+      if (length < opening) return refuse();
+      const char* literal = openingLiteral_.data();
+      size_t i = 0;
+      for (; i + sizeof(uint64_t) <= opening; i += sizeof(uint64_t)) {
+        uint64_t lineWord, literalWord;
+        std::memcpy(&lineWord, line + i, sizeof lineWord);
+        std::memcpy(&literalWord, literal + i, sizeof literalWord);
+        if (lineWord != literalWord) return refuse();
+      }
+      for (; i < opening; ++i) {
+        if (line[i] != literal[i]) return refuse();
+      }
+    }
+    capturesClear_ = false;
+    if (openingLiteralOnly_) {
+      setOpeningLiteralMatch(program, line, openingLiteral_);
+      lastOutcome_ = MatchOutcome::kMatched;
+      return true;
+    }
+    return matchesPastOpeningLiteral(line, length);
   }
   /// How the last matches call ended. kOutOfTime and kOutOfMemory mean the
   /// answer is unknown (see matchSubject for the budget); kNotMatched also
@@ -70,7 +93,7 @@ class RegularExpression {
     lastOutcome_ = MatchOutcome::kNotMatched;
     return false;
   }
-  bool matchesPastFirstByte(const char* line, size_t length) const;
+  bool matchesPastOpeningLiteral(const char* line, size_t length) const;
 
   mutable MatchOutcome lastOutcome_ = MatchOutcome::kNotMatched;
   // Most lines of a log fail an anchored rule at its first bytes: compared
