@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "analysis/line_classifier.h"
+#include "analysis/read_ahead.h"
 #include "analysis/utf16_decoder.h"
 #include "base/fatal.h"
 #include "platform/file_system.h"
@@ -22,6 +23,10 @@
 
 LogReader::LogReader(std::FILE* file, const char* path)
     : LogReader([file](char* into, size_t room) { return std::fread(into, 1, room, file); }, path) {
+  if (ReadAhead::pays()) {
+    readAhead_ = std::make_unique<ReadAhead>(std::move(read_), blockSize_ / 2);
+    read_ = [ahead = readAhead_.get()](char* into, size_t room) { return ahead->read(into, room); };
+  }
 }
 
 LogReader::LogReader(LogRead read, const char* path, size_t blockSize)

@@ -11,6 +11,7 @@
 /// the file (a read error counts as the end). Fewer than room is no end.
 using LogRead = std::function<size_t(char* into, size_t room)>;
 
+class ReadAhead;
 class Utf16Decoder;
 
 /// Cuts an open text file into its non-empty lines. CR and LF both end a
@@ -62,6 +63,7 @@ class LogReader {
     afterCr_ = c == '\r';
   }
 
+  std::unique_ptr<ReadAhead> readAhead_;  // set when the file is read ahead
   LogRead read_;
   const char* path_;
   size_t blockSize_;
