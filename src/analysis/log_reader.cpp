@@ -22,15 +22,16 @@
 #include "record/run_record.h"
 
 LogReader::LogReader(std::FILE* file, const char* path)
-    : LogReader([file](char* into, size_t room) { return std::fread(into, 1, room, file); }, path) {
-  if (ReadAhead::pays()) {
+    : LogReader([file](char* into, size_t room) { return std::fread(into, 1, room, file); }, path,
+                kDefaultBlockSize, ReadAhead::pays()) {}
+
+LogReader::LogReader(LogRead read, const char* path, size_t blockSize, bool readAhead)
+    : read_(std::move(read)), path_(path), blockSize_(std::max(blockSize, size_t{4})) {
+  if (readAhead) {
     readAhead_ = std::make_unique<ReadAhead>(std::move(read_), blockSize_ / 2);
     read_ = [ahead = readAhead_.get()](char* into, size_t room) { return ahead->read(into, room); };
   }
 }
-
-LogReader::LogReader(LogRead read, const char* path, size_t blockSize)
-    : read_(std::move(read)), path_(path), blockSize_(std::max(blockSize, size_t{4})) {}
 
 LogReader::~LogReader() { std::free(buffer_); }
 
@@ -41,6 +42,7 @@ bool LogReader::fill() {
   if (start_ > 0) {
     // Keep the unfinished line, moved to the front.
     std::memmove(buffer_, buffer_ + start_, end_ - start_);
+    bufferStart_ += start_;
     end_ -= start_;
     if (crKnown_) nextCr_ -= start_;
     start_ = 0;
@@ -58,6 +60,8 @@ bool LogReader::fill() {
   }
   size_t room = capacity_ - 1 - end_;
   size_t got = utf16_ ? utf16_->decode(buffer_ + end_, room) : read_(buffer_ + end_, room);
+  // The line ends the helper found are those of the encoded bytes.
+  if (utf16_ && readAhead_) readAhead_->forgetLineEnds();
   if (got == 0) {
     atEnd_ = true;
     return false;
@@ -93,6 +97,11 @@ bool LogReader::readStart() {
 }
 
 char* LogReader::findLineEnd(size_t from) {
+  if (readAhead_ && !utf16_) {
+    // The helper found them.
+    uint64_t lineEnd = readAhead_->lineEndFrom(bufferStart_ + from);
+    return lineEnd < bufferStart_ + end_ ? buffer_ + (lineEnd - bufferStart_) : nullptr;
+  }
   if (!crKnown_ || nextCr_ < from) {
     void* cr = std::memchr(buffer_ + from, '\r', end_ - from);
     nextCr_ = cr != nullptr ? static_cast<size_t>(static_cast<char*>(cr) - buffer_) : end_;

@@ -27,11 +27,14 @@ class LogReader {
   static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
 
   /// file stays the caller's: open it before and close it after. path only
-  /// names the file in an out-of-memory message.
+  /// names the file in an out-of-memory message. The file is read ahead
+  /// when that pays (see ReadAhead).
   LogReader(std::FILE* file, const char* path);
   /// Reads through read, in blocks of blockSize bytes (at least 4; small
-  /// ones let tests reach every block edge).
-  LogReader(LogRead read, const char* path, size_t blockSize = kDefaultBlockSize);
+  /// ones let tests reach every block edge); with readAhead, on a helper
+  /// thread that also finds the line ends.
+  LogReader(LogRead read, const char* path, size_t blockSize = kDefaultBlockSize,
+            bool readAhead = false);
   ~LogReader();
   LogReader(const LogReader&) = delete;
   LogReader& operator=(const LogReader&) = delete;
@@ -70,9 +73,10 @@ class LogReader {
   std::unique_ptr<Utf16Decoder> utf16_;  // set once a UTF-16 mark was read
   char* buffer_ = nullptr;
   size_t capacity_ = 0;
-  size_t start_ = 0;   // first unconsumed byte
-  size_t end_ = 0;     // one past the last byte read
-  size_t nextCr_ = 0;  // first CR at or after start_, or end_ when none
+  size_t start_ = 0;          // first unconsumed byte
+  size_t end_ = 0;            // one past the last byte read
+  uint64_t bufferStart_ = 0;  // offset in the file of buffer_[0], while undecoded
+  size_t nextCr_ = 0;         // first CR at or after start_, or end_ when none
   bool crKnown_ = false;
   bool started_ = false;  // the start of the file has been looked at
   bool atEnd_ = false;

@@ -49,6 +49,25 @@ std::vector<std::string> readAll(const std::string& content) {
   return lines;
 }
 
+/// The lines of content read through reads of at most chunk bytes each, in
+/// blocks of blockSize, read ahead or not.
+std::vector<std::string> readInChunks(const std::string& content, size_t blockSize, size_t chunk,
+                                      bool readAhead = false) {
+  size_t at = 0;
+  LogReader reader(
+      [&](char* into, size_t room) {
+        size_t count = std::min({room, chunk, content.size() - at});
+        std::memcpy(into, content.data() + at, count);
+        at += count;
+        return count;
+      },
+      "test.log", blockSize, readAhead);
+  std::vector<std::string> lines;
+  while (const char* line = reader.readLogLine()) lines.emplace_back(line, reader.lineLength());
+  EXPECT_EQ(reader.readLogLine(), nullptr) << "the end stays the end";
+  return lines;
+}
+
 constexpr size_t kBlock = size_t{1} << 20;
 
 TEST(LogReaderTest, CutsLikeTheReference) {
@@ -63,6 +82,18 @@ TEST(LogReaderTest, CutsLikeTheReference) {
       {"mixed ends", "a\r\nb\n\n\nc"},
       {"LF CR and lone CR", "a\n\rb\rc\r\n"},
       {"NUL kept inside the line", nul + "\n" + nul},
+      {"short lines of every line end",
+       [] {
+         std::string s;
+         for (int i = 0; s.size() < 3000; ++i) {
+           s += "W" + std::to_string(i) +
+                (i % 4 == 0   ? "\r\n"
+                 : i % 4 == 1 ? "\n\n"
+                 : i % 4 == 2 ? "\r"
+                              : "\n\r");
+         }
+         return s;
+       }()},
       {"line end exactly at the block edge", std::string(kBlock - 1, 'x') + "\n" + "tail"},
       {"CR LF split across the block edge", std::string(kBlock - 1, 'x') + "\r\nnext\r\n"},
       {"line crossing the block edge", std::string(kBlock - 10, 'x') + "\n" + std::string(30, 'y')},
@@ -86,6 +117,14 @@ TEST(LogReaderTest, CutsLikeTheReference) {
     for (size_t i = 0; i < expected.size(); ++i) {
       ASSERT_EQ(actual[i], expected[i]) << row.name << ", line " << i;
     }
+    // Read ahead, with blocks and reads that put their edges everywhere.
+    if (row.content.size() > 4096) continue;
+    for (size_t blockSize : {4, 7, 64}) {
+      for (size_t chunk : {1, 3, 1000}) {
+        EXPECT_EQ(readInChunks(row.content, blockSize, chunk, true), expected)
+            << row.name << ", blocks of " << blockSize << ", reads of " << chunk;
+      }
+    }
   }
 }
 
@@ -97,24 +136,6 @@ TEST(LogReaderTest, ReadsAHundredMegabyteLineWhole) {
   EXPECT_EQ(lines[1].size(), size_t{100} << 20);
   EXPECT_EQ(lines[1].find_first_not_of('h'), std::string::npos);
   EXPECT_EQ(lines[2], "last");
-}
-
-/// The lines of content read through reads of at most chunk bytes each, in
-/// blocks of blockSize.
-std::vector<std::string> readInChunks(const std::string& content, size_t blockSize, size_t chunk) {
-  size_t at = 0;
-  LogReader reader(
-      [&](char* into, size_t room) {
-        size_t count = std::min({room, chunk, content.size() - at});
-        std::memcpy(into, content.data() + at, count);
-        at += count;
-        return count;
-      },
-      "test.log", blockSize);
-  std::vector<std::string> lines;
-  while (const char* line = reader.readLogLine()) lines.emplace_back(line, reader.lineLength());
-  EXPECT_EQ(reader.readLogLine(), nullptr) << "the end stays the end";
-  return lines;
 }
 
 /// UTF-16 code units as bytes behind their byte-order mark. Units are given
@@ -206,10 +227,13 @@ TEST(LogReaderTest, SkipsAUtf8MarkAndDecodesUtf16) {
   for (const Row& row : rows) {
     EXPECT_EQ(readAll(row.content), row.lines) << row.name;
     // Whatever the edges of reads and blocks, the same lines.
-    for (size_t blockSize : {4, 5, 16}) {
-      for (size_t chunk : {1, 2, 3, 7}) {
-        EXPECT_EQ(readInChunks(row.content, blockSize, chunk), row.lines)
-            << row.name << ", blocks of " << blockSize << ", reads of " << chunk;
+    for (bool readAhead : {false, true}) {
+      for (size_t blockSize : {4, 5, 16}) {
+        for (size_t chunk : {1, 2, 3, 7}) {
+          EXPECT_EQ(readInChunks(row.content, blockSize, chunk, readAhead), row.lines)
+              << row.name << ", blocks of " << blockSize << ", reads of " << chunk
+              << (readAhead ? ", read ahead" : "");
+        }
       }
     }
   }

@@ -1,13 +1,16 @@
 // Reading a file ahead of the line cutter, on a thread of its own, so that
-// the system's copy of the next block overlaps the work on this one.
+// the system's copy of the next block, and the search for its line ends,
+// overlap the work on this one.
 #ifndef TARNWICK_ANALYSIS_READ_AHEAD_H
 #define TARNWICK_ANALYSIS_READ_AHEAD_H
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "analysis/log_reader.h"
 
@@ -27,6 +30,21 @@ class ReadAhead {
   /// One thread at a time.
   size_t read(char* into, size_t room);
 
+  /// The first CR or LF at or after from among the bytes read has handed
+  /// out, as an offset from the first byte read, or kNoLineEnd. The helper
+  /// found them; those before from are forgotten. The consumer's thread.
+  uint64_t lineEndFrom(uint64_t from) {
+    while (endsRead_ < lineEnds_.size() && lineEnds_[endsRead_] < from) ++endsRead_;
+    return endsRead_ < lineEnds_.size() ? lineEnds_[endsRead_] : kNoLineEnd;
+  }
+  static constexpr uint64_t kNoLineEnd = UINT64_MAX;
+  /// Forgets the line ends handed out so far (the bytes are not text the
+  /// consumer cuts as they are).
+  void forgetLineEnds() {
+    lineEnds_.clear();
+    endsRead_ = 0;
+  }
+
   /// Whether reading ahead can pay on this machine: it needs a second
   /// processor to run on.
   static bool pays();
@@ -37,7 +55,9 @@ class ReadAhead {
   struct Block {
     std::unique_ptr<char[]> bytes;
     size_t size = 0;
+    std::vector<uint32_t> ends;  // offsets of its CR and LF bytes, in order
   };
+  static void findLineEnds(Block& block, size_t size);
   LogRead read_;
   size_t blockSize_;
   Block blocks_[2];
@@ -49,8 +69,13 @@ class ReadAhead {
   size_t head_ = 0;
   bool ended_ = false;
   bool stopping_ = false;
-  // Bytes of blocks_[head_] handed out; the consumer's alone.
+  // The consumer's alone: bytes of blocks_[head_] handed out, its line ends
+  // passed on, where it starts in the file, and the line ends handed out.
   size_t taken_ = 0;
+  size_t endsPassed_ = 0;
+  uint64_t headStart_ = 0;
+  std::vector<uint64_t> lineEnds_;
+  size_t endsRead_ = 0;  // lineEnds_ before it are forgotten
   std::thread helper_;
 };
 
