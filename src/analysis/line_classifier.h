@@ -10,6 +10,7 @@ struct LogLine {
   uint64_t number;   // 1-based, blank lines counted
   const char* text;  // length bytes, then a NUL
   size_t length;
+  bool mayHoldNul = true;  // false when the reader knows text holds no NUL
 };
 
 /// Puts the line into one category (ignore over success over failure over

@@ -61,7 +61,10 @@ bool LogReader::fill() {
   size_t room = capacity_ - 1 - end_;
   size_t got = utf16_ ? utf16_->decode(buffer_ + end_, room) : read_(buffer_ + end_, room);
   // The line ends the helper found are those of the encoded bytes.
-  if (utf16_ && readAhead_) readAhead_->forgetLineEnds();
+  if (utf16_ && readAhead_) {
+    readAhead_->lineEnds().clear();
+    readAhead_->nuls().clear();
+  }
   if (got == 0) {
     atEnd_ = true;
     return false;
@@ -99,7 +102,7 @@ bool LogReader::readStart() {
 char* LogReader::findLineEnd(size_t from) {
   if (readAhead_ && !utf16_) {
     // The helper found them.
-    uint64_t lineEnd = readAhead_->lineEndFrom(bufferStart_ + from);
+    uint64_t lineEnd = readAhead_->lineEnds().from(bufferStart_ + from);
     return lineEnd < bufferStart_ + end_ ? buffer_ + (lineEnd - bufferStart_) : nullptr;
   }
   if (!crKnown_ || nextCr_ < from) {
@@ -110,6 +113,11 @@ char* LogReader::findLineEnd(size_t from) {
   void* lf = std::memchr(buffer_ + from, '\n', nextCr_ - from);
   if (lf != nullptr) return static_cast<char*>(lf);
   return nextCr_ < end_ ? buffer_ + nextCr_ : nullptr;
+}
+
+bool LogReader::nulMayLieBefore(size_t lineEnd) {
+  if (!readAhead_ || utf16_) return true;
+  return readAhead_->nuls().from(bufferStart_ + start_) < bufferStart_ + lineEnd;
 }
 
 char* LogReader::readLogLine() {
@@ -127,6 +135,7 @@ char* LogReader::readLogLine() {
   for (;;) {
     if (char* lineEnd = findLineEnd(scanned)) {
       countLineEnd(*lineEnd);
+      lineMayHoldNul_ = nulMayLieBefore(static_cast<size_t>(lineEnd - buffer_));
       *lineEnd = '\0';
       char* line = buffer_ + start_;
       lineLength_ = static_cast<size_t>(lineEnd - line);
@@ -137,6 +146,7 @@ char* LogReader::readLogLine() {
     if (!fill()) {
       // The last line of the file, without a line end.
       midLine_ = true;
+      lineMayHoldNul_ = nulMayLieBefore(end_);
       buffer_[end_] = '\0';
       char* line = buffer_ + start_;
       lineLength_ = end_ - start_;
@@ -172,7 +182,7 @@ void processLogFile(const char* path) {
   {
     LogReader reader(file, path);
     while (const char* line = reader.readLogLine()) {
-      classifyLine({path, reader.lineNumber(), line, reader.lineLength()});
+      classifyLine({path, reader.lineNumber(), line, reader.lineLength(), reader.lineMayHoldNul()});
     }
     lines = reader.linesSeen();
   }

@@ -47,6 +47,9 @@ class LogReader {
 
   /// Length of the line last returned, NULs inside it included.
   size_t lineLength() const { return lineLength_; }
+  /// False when the line last returned is known to hold no NUL (the file is
+  /// read ahead, and the helper found none in it).
+  bool lineMayHoldNul() const { return lineMayHoldNul_; }
 
   /// The 1-based number of the line last returned, counting every line end
   /// (LF, CR LF as one, a lone CR), so skipped blank lines count too.
@@ -60,6 +63,8 @@ class LogReader {
   bool fill();
   bool readStart();
   char* findLineEnd(size_t from);
+  /// Whether a NUL may lie between start_ and lineEnd (a buffer offset).
+  bool nulMayLieBefore(size_t lineEnd);
   /// Counts the line end c, of which a CR before it may be the first half.
   void countLineEnd(char c) {
     if (c != '\n' || !afterCr_) ++lineEnds_;
@@ -81,6 +86,7 @@ class LogReader {
   bool started_ = false;  // the start of the file has been looked at
   bool atEnd_ = false;
   size_t lineLength_ = 0;
+  bool lineMayHoldNul_ = true;
   uint64_t lineNumber_ = 0;
   uint64_t lineEnds_ = 0;  // line ends consumed
   bool afterCr_ = false;   // the last byte consumed was a CR ending a line

@@ -63,7 +63,12 @@ std::vector<std::string> readInChunks(const std::string& content, size_t blockSi
       },
       "test.log", blockSize, readAhead);
   std::vector<std::string> lines;
-  while (const char* line = reader.readLogLine()) lines.emplace_back(line, reader.lineLength());
+  while (const char* line = reader.readLogLine()) {
+    lines.emplace_back(line, reader.lineLength());
+    if (lines.back().find('\0') != std::string::npos) {
+      EXPECT_TRUE(reader.lineMayHoldNul()) << "line " << lines.size();
+    }
+  }
   EXPECT_EQ(reader.readLogLine(), nullptr) << "the end stays the end";
   return lines;
 }
@@ -124,6 +129,29 @@ TEST(LogReaderTest, CutsLikeTheReference) {
         EXPECT_EQ(readInChunks(row.content, blockSize, chunk, true), expected)
             << row.name << ", blocks of " << blockSize << ", reads of " << chunk;
       }
+    }
+  }
+}
+
+// Read ahead, a line is known to hold no NUL unless it holds one.
+TEST(LogReaderTest, ReadAheadKnowsWhichLinesHoldANul) {
+  const std::string content("a\0b\nplain\r\n\0\nx\0\n\nlast", 21);
+  const bool expected[] = {true, false, true, true, false};
+  for (size_t blockSize : {4, 7, 64}) {
+    for (size_t chunk : {1, 3, 100}) {
+      size_t at = 0;
+      LogReader reader(
+          [&](char* into, size_t room) {
+            size_t count = std::min({room, chunk, content.size() - at});
+            std::memcpy(into, content.data() + at, count);
+            at += count;
+            return count;
+          },
+          "test.log", blockSize, true);
+      std::vector<bool> mayHold;
+      while (reader.readLogLine() != nullptr) mayHold.push_back(reader.lineMayHoldNul());
+      EXPECT_EQ(mayHold, std::vector<bool>(std::begin(expected), std::end(expected)))
+          << "blocks of " << blockSize << ", reads of " << chunk;
     }
   }
 }

@@ -37,15 +37,25 @@ void collect(const char* bytes, size_t size, char value, std::vector<uint32_t>& 
 
 }  // namespace
 
-void ReadAhead::findLineEnds(Block& block, size_t size) {
+void ReadAhead::findBytes(Block& block) {
+  const char* bytes = block.bytes.get();
   block.ends.clear();
-  collect(block.bytes.get(), size, '\n', block.ends);
-  if (std::memchr(block.bytes.get(), '\r', size) == nullptr) return;
+  block.nuls.clear();
+  collect(bytes, block.size, '\n', block.ends);
+  collect(bytes, block.size, '\0', block.nuls);
+  if (std::memchr(bytes, '\r', block.size) == nullptr) return;
   std::vector<uint32_t> crs;
-  collect(block.bytes.get(), size, '\r', crs);
+  collect(bytes, block.size, '\r', crs);
   std::vector<uint32_t> both(block.ends.size() + crs.size());
   std::merge(block.ends.begin(), block.ends.end(), crs.begin(), crs.end(), both.begin());
   block.ends.swap(both);
+}
+
+void ReadAhead::handOut(const std::vector<uint32_t>& offsets, size_t& passed, FoundBytes& found) {
+  found.compact();
+  for (; passed < offsets.size() && offsets[passed] < taken_; ++passed) {
+    found.add(headStart_ + offsets[passed]);
+  }
 }
 
 void ReadAhead::readBlocks() {
@@ -58,10 +68,10 @@ void ReadAhead::readBlocks() {
     }
     // The tail block is not handed out while it is not ready: it is ours.
     size_t got = read_(blocks_[tail].bytes.get(), blockSize_);
-    findLineEnds(blocks_[tail], got);
+    blocks_[tail].size = got;
+    findBytes(blocks_[tail]);
     {
       std::lock_guard<std::mutex> guard(lock_);
-      blocks_[tail].size = got;
       if (got == 0) {
         ended_ = true;
       } else {
@@ -85,17 +95,13 @@ size_t ReadAhead::read(char* into, size_t room) {
   size_t count = std::min(room, block.size - taken_);
   std::memcpy(into, block.bytes.get() + taken_, count);
   taken_ += count;
-  if (endsRead_ > lineEnds_.size() / 2) {
-    lineEnds_.erase(lineEnds_.begin(), lineEnds_.begin() + static_cast<std::ptrdiff_t>(endsRead_));
-    endsRead_ = 0;
-  }
-  for (; endsPassed_ < block.ends.size() && block.ends[endsPassed_] < taken_; ++endsPassed_) {
-    lineEnds_.push_back(headStart_ + block.ends[endsPassed_]);
-  }
+  handOut(block.ends, endsPassed_, lineEnds_);
+  handOut(block.nuls, nulsPassed_, nuls_);
   if (taken_ == block.size) {
     headStart_ += block.size;
     taken_ = 0;
     endsPassed_ = 0;
+    nulsPassed_ = 0;
     {
       std::lock_guard<std::mutex> guard(lock_);
       --ready_;

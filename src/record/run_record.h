@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -33,7 +34,16 @@ struct ClassifiedLine {
   uint64_t lineNumber;  // 1-based, blank lines counted
   const char* text;     // length bytes, NUL after them; may hold NULs
   size_t length;
-  const char* rule;  // pattern of the rule that decided it; null for unmatched
+  const char* rule;        // pattern of the rule that decided it; null for unmatched
+  bool mayHoldNul = true;  // false when the reader knows text holds no NUL
+
+  /// The bytes before the first NUL of text (all of them when none): the
+  /// line as the console shows it.
+  size_t shownLength() const {
+    if (!mayHoldNul) return length;
+    const void* nul = std::memchr(text, '\0', length);
+    return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text) : length;
+  }
 };
 
 /// The logs that stand for the tool's own output under -classifyoutput:

@@ -22,9 +22,7 @@ void ConsolePrinter::lineClassified(const ClassifiedLine& line) {
   if (debug_) std::fputs(prefix, stream_);
   // Written by length, not through "%s": nothing on this path needs strlen,
   // and a line of 2 GiB or more goes out whole.
-  const void* nul = std::memchr(line.text, '\0', line.length);
-  size_t shown =
-      nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - line.text) : line.length;
+  size_t shown = line.shownLength();
   // Lines of a log file are printed by the main thread or by the thread
   // that reads the tool's stdout (a server log), which also does that
   // stream's echo. The other reader writes this stream only through the

@@ -42,10 +42,7 @@ std::string GithubAnnotations::escapeProperty(const std::string& text) {
 void GithubAnnotations::lineClassified(const ClassifiedLine& line) {
   if (line.lineClass != LineClass::failure) return;
   // The console shows a line up to its first NUL; so does its annotation.
-  const void* nul = std::memchr(line.text, 0, line.length);
-  std::string text(line.text, nul != nullptr
-                                  ? static_cast<size_t>(static_cast<const char*>(nul) - line.text)
-                                  : line.length);
+  std::string text(line.text, line.shownLength());
   std::string command = "::error";
   if (!isStreamLog(line.log)) {
     command += " file=" + escapeProperty(line.log) + ",line=" + std::to_string(line.lineNumber);
