@@ -50,9 +50,11 @@ std::vector<std::string> readAll(const std::string& content) {
 }
 
 /// The lines of content read through reads of at most chunk bytes each, in
-/// blocks of blockSize, read ahead or not.
+/// blocks of blockSize, read ahead or not; with mayHoldNul, what the reader
+/// said of each line's NULs.
 std::vector<std::string> readInChunks(const std::string& content, size_t blockSize, size_t chunk,
-                                      bool readAhead = false) {
+                                      bool readAhead = false,
+                                      std::vector<bool>* mayHoldNul = nullptr) {
   size_t at = 0;
   LogReader reader(
       [&](char* into, size_t room) {
@@ -65,6 +67,7 @@ std::vector<std::string> readInChunks(const std::string& content, size_t blockSi
   std::vector<std::string> lines;
   while (const char* line = reader.readLogLine()) {
     lines.emplace_back(line, reader.lineLength());
+    if (mayHoldNul != nullptr) mayHoldNul->push_back(reader.lineMayHoldNul());
     if (lines.back().find('\0') != std::string::npos) {
       EXPECT_TRUE(reader.lineMayHoldNul()) << "line " << lines.size();
     }
@@ -139,17 +142,8 @@ TEST(LogReaderTest, ReadAheadKnowsWhichLinesHoldANul) {
   const bool expected[] = {true, false, true, true, false};
   for (size_t blockSize : {4, 7, 64}) {
     for (size_t chunk : {1, 3, 100}) {
-      size_t at = 0;
-      LogReader reader(
-          [&](char* into, size_t room) {
-            size_t count = std::min({room, chunk, content.size() - at});
-            std::memcpy(into, content.data() + at, count);
-            at += count;
-            return count;
-          },
-          "test.log", blockSize, true);
       std::vector<bool> mayHold;
-      while (reader.readLogLine() != nullptr) mayHold.push_back(reader.lineMayHoldNul());
+      readInChunks(content, blockSize, chunk, true, &mayHold);
       EXPECT_EQ(mayHold, std::vector<bool>(std::begin(expected), std::end(expected)))
           << "blocks of " << blockSize << ", reads of " << chunk;
     }
