@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "analysis/line_classifier.h"
@@ -27,10 +28,14 @@ LogReader::LogReader(std::FILE* file, const char* path)
 
 LogReader::LogReader(LogRead read, const char* path, size_t blockSize, bool readAhead)
     : read_(std::move(read)), path_(path), blockSize_(std::max(blockSize, size_t{4})) {
-  if (readAhead) {
-    readAhead_ = std::make_unique<ReadAhead>(std::move(read_), blockSize_ / 2);
-    read_ = [ahead = readAhead_.get()](char* into, size_t room) { return ahead->read(into, room); };
+  if (!readAhead) return;
+  // Without a thread or the memory for its blocks, the file is read here.
+  try {
+    readAhead_ = std::make_unique<ReadAhead>(read_, blockSize_ / 2);
+  } catch (const std::exception&) {
+    return;
   }
+  read_ = [ahead = readAhead_.get()](char* into, size_t room) { return ahead->read(into, room); };
 }
 
 LogReader::~LogReader() { std::free(buffer_); }
