@@ -16,26 +16,6 @@ bool isStreamLog(const char* log) {
 }
 RunTotals& runTotals = runRecord.totals();
 
-namespace {
-
-int32_t* counterOf(RunTotals& totals, LineClass lineClass) {
-  switch (lineClass) {
-    case LineClass::ignore:
-      return &totals.ignoreCount;
-    case LineClass::success:
-      return &totals.successCount;
-    case LineClass::failure:
-      return &totals.failureCount;
-    case LineClass::summary:
-      return &totals.summaryCount;
-    case LineClass::unmatched:
-      break;
-  }
-  return &totals.unmatchedCount;
-}
-
-}  // namespace
-
 // Events come from one thread at a time unless two streams are classified at
 // once; only then is the lock taken, so log mode never pays for it. The lock
 // is recursive: a listener's failure ends the run through the fatal path,
@@ -67,7 +47,7 @@ void RunRecord::logStarted(const char* path) { TELL(logStarted(path)); }
 
 void RunRecord::lineClassified(const ClassifiedLine& line) {
   std::unique_lock<std::recursive_mutex> guard = hold();
-  ++*counterOf(totals_, line.lineClass);
+  ++totals_.of(line.lineClass);
   for (RunListener* listener : listeners_) listener->lineClassified(line);
 }
 

@@ -13,6 +13,8 @@
 
 #include "base/printf_format.h"
 
+enum class LineClass { ignore, success, failure, summary, unmatched };
+
 /// The counters of the run. Each analysed line raises exactly one of the
 /// first five; the copy action raises the last two.
 struct RunTotals {
@@ -23,9 +25,24 @@ struct RunTotals {
   int32_t unmatchedCount = 0;
   int32_t copiedCount = 0;
   int32_t copyFailCount = 0;
-};
 
-enum class LineClass { ignore, success, failure, summary, unmatched };
+  /// The counter a line of lineClass raises.
+  int32_t& of(LineClass lineClass) {
+    switch (lineClass) {
+      case LineClass::ignore:
+        return ignoreCount;
+      case LineClass::success:
+        return successCount;
+      case LineClass::failure:
+        return failureCount;
+      case LineClass::summary:
+        return summaryCount;
+      case LineClass::unmatched:
+        break;
+    }
+    return unmatchedCount;
+  }
+};
 
 /// One classified line, borrowed for the call only.
 struct ClassifiedLine {

@@ -203,29 +203,14 @@ void HtmlReport::logStarted(const char* path) {
 }
 
 void HtmlReport::lineClassified(const ClassifiedLine& line) {
-  bool finding = false;
-  switch (line.lineClass) {
-    case LineClass::ignore:
-      ++totals_.ignoreCount;
-      break;
-    case LineClass::success:
-      ++totals_.successCount;
-      break;
-    case LineClass::summary:
-      ++totals_.summaryCount;
-      break;
-    case LineClass::failure:
-      ++totals_.failureCount;
+  facts_.lineClassified(line.lineClass);
+  bool finding = line.lineClass == LineClass::failure;
+  if (line.lineClass == LineClass::unmatched) {
+    if (unmatchedShown_ == kUnmatchedCap) {
+      ++omittedUnmatched_;
+    } else {
       finding = true;
-      break;
-    case LineClass::unmatched:
-      ++totals_.unmatchedCount;
-      if (unmatchedShown_ == kUnmatchedCap) {
-        ++omittedUnmatched_;
-      } else {
-        finding = true;
-      }
-      break;
+    }
   }
   if (line.lineClass == LineClass::failure || line.lineClass == LineClass::unmatched) {
     if (Log* log = openLog(line.log)) {
@@ -333,33 +318,22 @@ void HtmlReport::writeFinding(const std::string& log, const Finding& finding) {
 
 void HtmlReport::copyTried(const CopyAttempt& copy) {
   anyCopy_ = true;
-  ++(copy.ok ? totals_.copiedCount : totals_.copyFailCount);
+  facts_.copyTried(copy.ok);
   if (copy.ok) return;
   failedCopies_.write("<tr><td class=\"path\">" + escaped(copy.from) + "</td><td class=\"path\">" +
                       escaped(copy.to) + "</td><td>" + escaped(copy.error) + "</td></tr>\n");
 }
 
-void HtmlReport::listingFile(const char* path) { listings_.emplace_back(path, 0); }
+void HtmlReport::listingFile(const char* path) { facts_.listingFile(path); }
 
 void HtmlReport::listingEntryWritten(const char* listingPath, const char* /*entry*/) {
-  for (auto& listing : listings_) {
-    if (listing.first == listingPath) {
-      ++listing.second;
-      return;
-    }
-  }
-  listings_.emplace_back(listingPath, 1);
+  facts_.listingEntryWritten(listingPath);
 }
 
-void HtmlReport::toolStarted(const char* commandLine) {
-  toolStarted_ = true;
-  command_ = commandLine;
-}
+void HtmlReport::toolStarted(const char* commandLine) { facts_.toolStartedWith(commandLine); }
 
 void HtmlReport::toolEnded(bool started, int32_t exitCode) {
-  toolEnded_ = true;
-  toolRan_ = started;
-  exitCode_ = exitCode;
+  facts_.toolEndedWith(started, exitCode);
 }
 
 std::string HtmlReport::head(int status, const char* fatalMessage) const {
@@ -384,12 +358,13 @@ std::string HtmlReport::head(int status, const char* fatalMessage) const {
       "<header class=\"top\"><div class=\"brand\">tarnwick <span>report</span></div><nav>"
       "<a href=\"#verdict\">Verdict</a><a href=\"#logs\">Logs</a>";
   if (anyCopy_) page += "<a href=\"#copies\">Copies</a>";
-  if (!listings_.empty()) page += "<a href=\"#listings\">Listing files</a>";
+  if (!facts_.listings.empty()) page += "<a href=\"#listings\">Listing files</a>";
   page += "<a href=\"#findings-section\">Findings</a></nav></header>\n<main>\n";
 
   // The verdict, and what the run was.
-  uint64_t lines = static_cast<uint64_t>(totals_.ignoreCount) + totals_.successCount +
-                   totals_.failureCount + totals_.summaryCount + totals_.unmatchedCount;
+  uint64_t lines = static_cast<uint64_t>(facts_.totals.ignoreCount) + facts_.totals.successCount +
+                   facts_.totals.failureCount + facts_.totals.summaryCount +
+                   facts_.totals.unmatchedCount;
   page += std::string("<section class=\"card verdict ") + (passed ? "passed" : "failed") +
           "\" id=\"verdict\"><div class=\"mark\">" + (passed ? kPassedMark : kFailedMark) +
           "</div><div class=\"verdict-body\"><h1><span id=\"verdict-text\">" + verdict +
@@ -400,19 +375,19 @@ std::string HtmlReport::head(int status, const char* fatalMessage) const {
   }
   page += "<p class=\"headline\">" + counted(lines, "line", "lines") + " analysed in " +
           counted(logs_.size(), "log", "logs") + " \xC2\xB7 <b class=\"failure\">" +
-          counted(static_cast<uint64_t>(totals_.failureCount), "failure", "failures") +
+          counted(static_cast<uint64_t>(facts_.totals.failureCount), "failure", "failures") +
           "</b> \xC2\xB7 <b class=\"unmatched\">" +
-          grouped(static_cast<uint64_t>(totals_.unmatchedCount)) + " unmatched</b></p>";
+          grouped(static_cast<uint64_t>(facts_.totals.unmatchedCount)) + " unmatched</b></p>";
   page += "<dl class=\"facts\"><dt>Mode</dt><dd id=\"mode\">" + mode_ + "</dd>";
   if (mode_ == "exec") {
     page += "<dt>Command</dt><dd><code id=\"command\">" +
-            (toolStarted_ ? htmlText(command_) : std::string("(not started)")) +
+            (facts_.toolStarted ? htmlText(facts_.command) : std::string("(not started)")) +
             "</code></dd><dt>Exit code</dt><dd id=\"exit-code\"" +
-            std::string(toolRan_ && exitCode_ == 0 ? "" : " class=\"bad\"") + ">";
-    if (toolRan_) {
-      page += std::to_string(exitCode_);
+            std::string(facts_.toolRan && facts_.exitCode == 0 ? "" : " class=\"bad\"") + ">";
+    if (facts_.toolRan) {
+      page += std::to_string(facts_.exitCode);
     } else {
-      page += toolEnded_ ? "the tool could not be started" : "none: the tool did not end";
+      page += facts_.toolEnded ? "the tool could not be started" : "none: the tool did not end";
     }
     page += "</dd>";
   }
@@ -423,11 +398,11 @@ std::string HtmlReport::head(int status, const char* fatalMessage) const {
       "<div class=\"grid\"><section class=\"card\" id=\"counts\"><h2>Lines <span "
       "class=\"count\">" +
       grouped(lines) + "</span></h2>" +
-      barChart({{"success", "success", static_cast<uint64_t>(totals_.successCount)},
-                {"failure", "failure", static_cast<uint64_t>(totals_.failureCount)},
-                {"ignore", "ignore", static_cast<uint64_t>(totals_.ignoreCount)},
-                {"summary", "summary", static_cast<uint64_t>(totals_.summaryCount)},
-                {"unmatched", "unmatched", static_cast<uint64_t>(totals_.unmatchedCount)}},
+      barChart({{"success", "success", static_cast<uint64_t>(facts_.totals.successCount)},
+                {"failure", "failure", static_cast<uint64_t>(facts_.totals.failureCount)},
+                {"ignore", "ignore", static_cast<uint64_t>(facts_.totals.ignoreCount)},
+                {"summary", "summary", static_cast<uint64_t>(facts_.totals.summaryCount)},
+                {"unmatched", "unmatched", static_cast<uint64_t>(facts_.totals.unmatchedCount)}},
                lines, "Lines by class") +
       "</section>\n";
   page += "<section class=\"card\" id=\"logs\"><h2>Logs <span class=\"count\">" +
@@ -488,12 +463,13 @@ void HtmlReport::runEnded(int status, const char* fatalMessage) {
   bool ok = true;
   file_.write(head(status, fatalMessage));
   if (anyCopy_) {
-    file_.write("<section class=\"card\" id=\"copies\"><h2>Copies</h2>" +
-                barChart({{"copied", "copied", static_cast<uint64_t>(totals_.copiedCount)},
-                          {"copyfail", "copy fail", static_cast<uint64_t>(totals_.copyFailCount)}},
-                         static_cast<uint64_t>(totals_.copiedCount) + totals_.copyFailCount,
-                         "Copies"));
-    if (totals_.copyFailCount > 0) {
+    file_.write(
+        "<section class=\"card\" id=\"copies\"><h2>Copies</h2>" +
+        barChart({{"copied", "copied", static_cast<uint64_t>(facts_.totals.copiedCount)},
+                  {"copyfail", "copy fail", static_cast<uint64_t>(facts_.totals.copyFailCount)}},
+                 static_cast<uint64_t>(facts_.totals.copiedCount) + facts_.totals.copyFailCount,
+                 "Copies"));
+    if (facts_.totals.copyFailCount > 0) {
       file_.write(
           "<h2 class=\"next\">Failed copies</h2><div class=\"wide\"><table "
           "id=\"failed-copies\"><thead><tr>"
@@ -503,12 +479,12 @@ void HtmlReport::runEnded(int status, const char* fatalMessage) {
     }
     file_.write("</section>\n");
   }
-  if (!listings_.empty()) {
+  if (!facts_.listings.empty()) {
     std::string html =
         "<section class=\"card\" id=\"listings\"><h2>Listing files</h2><div "
         "class=\"wide\"><table><thead><tr><th>File</th><th class=\"n\">Entries</th></tr></thead>"
         "<tbody>\n";
-    for (const auto& listing : listings_) {
+    for (const auto& listing : facts_.listings) {
       html += "<tr><td class=\"path\">" + htmlText(listing.first) + "</td><td class=\"n\">" +
               grouped(static_cast<uint64_t>(listing.second)) + "</td></tr>\n";
     }

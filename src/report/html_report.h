@@ -12,6 +12,7 @@
 #include "record/run_record.h"
 #include "report/json_report.h"
 #include "report/report_file.h"
+#include "report/run_facts.h"
 
 /// Writes the run as one self-contained HTML page: the verdict, the counters
 /// as a bar chart, the logs, copies and listing files, and the findings of
@@ -89,7 +90,7 @@ class HtmlReport : public RunListener {
   ReportSpool findings_;
   ReportSpool failedCopies_;
   std::string mode_;
-  RunTotals totals_;
+  RunFacts facts_;
   std::vector<Context> contexts_;
   size_t lastContext_ = 0;
   std::vector<Log> logs_;
@@ -98,12 +99,6 @@ class HtmlReport : public RunListener {
   uint64_t unmatchedShown_ = 0;
   uint64_t omittedUnmatched_ = 0;
   bool anyCopy_ = false;
-  std::vector<std::pair<std::string, int64_t>> listings_;
-  bool toolStarted_ = false;
-  std::string command_;
-  bool toolEnded_ = false;
-  bool toolRan_ = false;
-  int32_t exitCode_ = 0;
 };
 
 #endif

@@ -24,28 +24,15 @@ JsonReport::JsonReport(const std::string& path, const char* mode) : file_(path),
 void JsonReport::logStarted(const char* path) { logs_.emplace_back(path, 0); }
 
 void JsonReport::lineClassified(const ClassifiedLine& line) {
+  facts_.lineClassified(line.lineClass);
   bool failure = line.lineClass == LineClass::failure;
-  switch (line.lineClass) {
-    case LineClass::ignore:
-      ++totals_.ignoreCount;
+  if (!failure && line.lineClass != LineClass::unmatched) return;
+  if (!failure) {
+    if (unmatchedKept_ == kUnmatchedCap) {
+      ++omittedUnmatched_;
       return;
-    case LineClass::success:
-      ++totals_.successCount;
-      return;
-    case LineClass::summary:
-      ++totals_.summaryCount;
-      return;
-    case LineClass::failure:
-      ++totals_.failureCount;
-      break;
-    case LineClass::unmatched:
-      ++totals_.unmatchedCount;
-      if (unmatchedKept_ == kUnmatchedCap) {
-        ++omittedUnmatched_;
-        return;
-      }
-      ++unmatchedKept_;
-      break;
+    }
+    ++unmatchedKept_;
   }
   bool truncated = line.length > kTextCap;
   Json finding;
@@ -65,30 +52,20 @@ void JsonReport::logFinished(const char* /*path*/, uint64_t lines) {
 }
 
 void JsonReport::copyTried(const CopyAttempt& copy) {
-  ++(copy.ok ? totals_.copiedCount : totals_.copyFailCount);
+  facts_.copyTried(copy.ok);
   copies_.push_back({copy.from, copy.to, copy.error != nullptr ? copy.error : "", copy.ok});
 }
 
-void JsonReport::listingFile(const char* path) { listings_.emplace_back(path, 0); }
+void JsonReport::listingFile(const char* path) { facts_.listingFile(path); }
 
 void JsonReport::listingEntryWritten(const char* listingPath, const char* /*entry*/) {
-  for (auto& listing : listings_) {
-    if (listing.first == listingPath) {
-      ++listing.second;
-      return;
-    }
-  }
-  listings_.emplace_back(listingPath, 1);
+  facts_.listingEntryWritten(listingPath);
 }
 
-void JsonReport::toolStarted(const char* commandLine) {
-  toolStarted_ = true;
-  command_ = commandLine;
-}
+void JsonReport::toolStarted(const char* commandLine) { facts_.toolStartedWith(commandLine); }
 
 void JsonReport::toolEnded(bool started, int32_t exitCode) {
-  toolRan_ = started;
-  exitCode_ = exitCode;
+  facts_.toolEndedWith(started, exitCode);
 }
 
 void JsonReport::runEnded(int status, const char* fatalMessage) {
@@ -97,16 +74,17 @@ void JsonReport::runEnded(int status, const char* fatalMessage) {
   rest["status"] = status;
   rest["error"] = nullable(fatalMessage);
   rest["mode"] = mode_;
-  rest["counts"] = {{"success", totals_.successCount},     {"failure", totals_.failureCount},
-                    {"ignore", totals_.ignoreCount},       {"summary", totals_.summaryCount},
-                    {"unmatched", totals_.unmatchedCount}, {"copied", totals_.copiedCount},
-                    {"copyFail", totals_.copyFailCount}};
+  rest["counts"] = {
+      {"success", facts_.totals.successCount},     {"failure", facts_.totals.failureCount},
+      {"ignore", facts_.totals.ignoreCount},       {"summary", facts_.totals.summaryCount},
+      {"unmatched", facts_.totals.unmatchedCount}, {"copied", facts_.totals.copiedCount},
+      {"copyFail", facts_.totals.copyFailCount}};
   Json logs = Json::array();
   for (const auto& log : logs_) logs.push_back({{"path", log.first}, {"lines", log.second}});
   rest["logs"] = logs;
   if (mode_ == "exec") {
-    rest["tool"] = {{"command", toolStarted_ ? Json(command_) : Json(nullptr)},
-                    {"exitCode", toolRan_ ? Json(exitCode_) : Json(nullptr)}};
+    rest["tool"] = {{"command", facts_.toolStarted ? Json(facts_.command) : Json(nullptr)},
+                    {"exitCode", facts_.toolRan ? Json(facts_.exitCode) : Json(nullptr)}};
   }
   Json copies = Json::array();
   for (const Copy& copy : copies_) {
@@ -116,7 +94,7 @@ void JsonReport::runEnded(int status, const char* fatalMessage) {
   }
   rest["copies"] = copies;
   Json listings = Json::array();
-  for (const auto& listing : listings_) {
+  for (const auto& listing : facts_.listings) {
     listings.push_back({{"path", listing.first}, {"entries", listing.second}});
   }
   rest["listings"] = listings;

@@ -9,6 +9,7 @@
 
 #include "record/run_record.h"
 #include "report/report_file.h"
+#include "report/run_facts.h"
 
 /// Writes the run as the JSON document described by docs/report.schema.json.
 /// Findings go to the file as they come, so memory stays flat whatever the
@@ -42,17 +43,12 @@ class JsonReport : public RunListener {
 
   ReportFile file_;
   std::string mode_;
-  RunTotals totals_;
+  RunFacts facts_;
   bool anyFinding_ = false;
   uint64_t unmatchedKept_ = 0;
   uint64_t omittedUnmatched_ = 0;
   std::vector<std::pair<std::string, uint64_t>> logs_;
   std::vector<Copy> copies_;
-  std::vector<std::pair<std::string, int64_t>> listings_;
-  bool toolStarted_ = false;
-  std::string command_;
-  bool toolRan_ = false;
-  int32_t exitCode_ = 0;
 };
 
 #endif
