@@ -33,9 +33,10 @@ void matchLines(benchmark::State& state, const char* pattern) {
   std::vector<std::string> lines = logLines();
   size_t bytes = 0;
   for (const std::string& line : lines) bytes += line.size();
+  MatchState match;
   for (auto _ : state) {
     int matched = 0;
-    for (const std::string& line : lines) matched += matchPattern(regexp, line.c_str());
+    for (const std::string& line : lines) matched += matchPattern(regexp, line.c_str(), match);
     benchmark::DoNotOptimize(matched);
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
@@ -48,10 +49,11 @@ void matchLinesOfKnownLength(benchmark::State& state, const char* pattern) {
   std::vector<std::string> lines = logLines();
   size_t bytes = 0;
   for (const std::string& line : lines) bytes += line.size();
+  MatchState match;
   for (auto _ : state) {
     int matched = 0;
     for (const std::string& line : lines) {
-      matched += matchSubject(regexp, line.c_str(), line.size()) == MatchOutcome::kMatched;
+      matched += matchSubject(regexp, line.c_str(), line.size(), match) == MatchOutcome::kMatched;
     }
     benchmark::DoNotOptimize(matched);
   }
@@ -61,7 +63,8 @@ void matchLinesOfKnownLength(benchmark::State& state, const char* pattern) {
 
 void matchLong(benchmark::State& state, const char* pattern, const std::string& subject) {
   Regexp* regexp = compilePattern(pattern);
-  for (auto _ : state) benchmark::DoNotOptimize(matchPattern(regexp, subject.c_str()));
+  MatchState match;
+  for (auto _ : state) benchmark::DoNotOptimize(matchPattern(regexp, subject.c_str(), match));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * subject.size()));
   std::free(regexp);
 }
@@ -89,7 +92,8 @@ std::string letters(size_t length) { return std::string(length, 'a') + "!"; }
 void matchGrowing(benchmark::State& state, const char* pattern, std::string (*subjectOf)(size_t)) {
   Regexp* regexp = compilePattern(pattern);
   std::string subject = subjectOf(static_cast<size_t>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(matchPattern(regexp, subject.c_str()));
+  MatchState match;
+  for (auto _ : state) benchmark::DoNotOptimize(matchPattern(regexp, subject.c_str(), match));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * subject.size()));
   std::free(regexp);
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "analysis/line_classifier.h"
+#include "analysis/line_match.h"
 #include "platform/file_system.h"
 #include "record/run_record.h"
 #include "rules/rule_set.h"
@@ -60,8 +60,8 @@ size_t lastSeparator(const std::string& path) {
   return std::string::npos;
 }
 
-void copyCapturedFile(const CopyRegularExpression& rule) {
-  const std::string name = rule.capturedName();
+void copyCapturedFile(const CopyRegularExpression& rule, const MatchState& state) {
+  const std::string name = capturedName(state);
   const std::string& base = *ruleSet.basedir;
   const std::string destination = rule.destination;
   std::string target;
@@ -102,11 +102,11 @@ bool tryCreateFolder(const char* path) {
 
 }  // namespace
 
-void applyCopyRules(const char* line, size_t length) {
+void applyCopyRules(const LogLine& line, MatchState& state) {
   if (ruleSet.copyRules.empty() || !ruleSet.basedir) return;
   for (const auto& rule : ruleSet.copyRules) {
-    if (lineMatches(*rule, line, length)) {
-      copyCapturedFile(*rule);
+    if (lineMatches(*rule, line, state)) {
+      copyCapturedFile(*rule, state);
       return;
     }
   }

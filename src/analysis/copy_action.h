@@ -1,14 +1,15 @@
 #ifndef TARNWICK_ANALYSIS_COPY_ACTION_H
 #define TARNWICK_ANALYSIS_COPY_ACTION_H
 
-#include <cstddef>
+#include "analysis/line_match.h"
 
 /// The first copy rule matching line copies the file its group 1 names from
 /// below the base folder into the rule's destination, never overwriting.
 /// Prints an "ERROR: " line for a refused name or a failed folder or copy.
-/// Raises copiedCount or copyFailCount. One thread at a time. line[length]
-/// is the line's terminating NUL.
-void applyCopyRules(const char* line, size_t length);
+/// Raises copiedCount or copyFailCount. Matches with state, the calling
+/// thread's own. One thread at a time (the classifier holds the record's
+/// lock when two classify).
+void applyCopyRules(const LogLine& line, MatchState& state);
 
 /// Makes the folder path and any missing folders above it, outermost first.
 /// True when the folder exists afterwards. Prints nothing.

@@ -51,7 +51,8 @@ class CopyActionTest : public ActionTest {
   /// What applyCopyRules printed for line.
   std::string copyLine(const std::string& line) const {
     testing::internal::CaptureStdout();
-    applyCopyRules(line.c_str(), line.size());
+    MatchState state;
+    applyCopyRules({"build.log", 1, line.c_str(), line.size()}, state);
     return testing::internal::GetCapturedStdout();
   }
 };

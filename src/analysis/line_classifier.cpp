@@ -2,64 +2,48 @@
 
 #include "analysis/copy_action.h"
 #include "analysis/listing_files.h"
-#include "base/fatal.h"
 #include "record/run_record.h"
 #include "rules/rule_set.h"
 
 namespace {
 
-/// The line being classified on this thread, for the message of a match
-/// that cannot finish.
-thread_local const LogLine* currentLine = nullptr;
-
 /// The first rule of rules that matches the line, or null.
 template <typename Rules>
-const RegularExpression* firstMatch(const Rules& rules, const LogLine& line) {
+const RegularExpression* firstMatch(const Rules& rules, const LogLine& line, MatchState& state) {
   for (const auto& rule : rules) {
-    if (lineMatches(*rule, line.text, line.length)) return rule.get();
+    if (lineMatches(*rule, line, state)) return rule.get();
   }
   return nullptr;
 }
 
 }  // namespace
 
-bool lineMatches(const RegularExpression& rule, const char* text, size_t length) {
-  bool matched = rule.matches(text, length);
-  MatchOutcome outcome = rule.lastOutcome();
-  if (outcome != MatchOutcome::kOutOfTime && outcome != MatchOutcome::kOutOfMemory) return matched;
-  const char* need = outcome == MatchOutcome::kOutOfTime ? "time" : "memory";
-  if (currentLine == nullptr) {
-    exitWithError("ERROR: Pattern \"%s\" needs too much %s\n", rule.pattern, need);
-  }
-  exitWithError("ERROR: Pattern \"%s\" needs too much %s on line %llu of \"%s\"\n", rule.pattern,
-                need, static_cast<unsigned long long>(currentLine->number), currentLine->log);
-}
-
-void classifyLine(const LogLine& line) {
+void classifyLine(const LogLine& line, MatchState& state) {
   // Both of the tool's streams may be classified at once: the line, its
-  // counters, its listing entries and its copy go together.
+  // counters, its listing entries and its copy go together. The matching
+  // itself needs no lock: the rules are only read, the state is ours.
   std::unique_lock<std::recursive_mutex> guard = runRecord.hold();
-  currentLine = &line;
   // Lists whose rules all want another first byte are not tried: most
   // lines of a log need one lookup instead of a test per rule.
   uint8_t lists = ruleSet.listsByFirstByte[static_cast<unsigned char>(line.text[0])];
   LineClass lineClass = LineClass::unmatched;
   const RegularExpression* rule = nullptr;
-  if ((lists & kIgnoreList) && (rule = firstMatch(ruleSet.ignoreRules, line)) != nullptr) {
+  if ((lists & kIgnoreList) && (rule = firstMatch(ruleSet.ignoreRules, line, state)) != nullptr) {
     lineClass = LineClass::ignore;
-  } else if ((lists & kSuccessList) && (rule = firstMatch(ruleSet.successRules, line)) != nullptr) {
+  } else if ((lists & kSuccessList) &&
+             (rule = firstMatch(ruleSet.successRules, line, state)) != nullptr) {
     lineClass = LineClass::success;
-  } else if ((lists & kFailureList) && (rule = firstMatch(ruleSet.failureRules, line)) != nullptr) {
+  } else if ((lists & kFailureList) &&
+             (rule = firstMatch(ruleSet.failureRules, line, state)) != nullptr) {
     lineClass = LineClass::failure;
   } else if ((lists & kSummaryList) && ruleSet.summaryRule &&
-             lineMatches(*ruleSet.summaryRule, line.text, line.length)) {
+             lineMatches(*ruleSet.summaryRule, line, state)) {
     rule = ruleSet.summaryRule.get();
     lineClass = LineClass::summary;
   }
   runRecord.lineClassified({lineClass, line.log, line.number, line.text, line.length,
                             rule != nullptr ? rule->pattern : nullptr, line.mayHoldNul});
   // Most runs have neither: no call for them.
-  if (!ruleSet.copyRules.empty()) applyCopyRules(line.text, line.length);
-  if (!ruleSet.listRules.empty()) applyListRules(line.text, line.length);
-  currentLine = nullptr;
+  if (!ruleSet.copyRules.empty()) applyCopyRules(line, state);
+  if (!ruleSet.listRules.empty()) applyListRules(line, state);
 }

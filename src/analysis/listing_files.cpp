@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "analysis/line_classifier.h"
+#include "analysis/line_match.h"
 #include "base/fatal.h"
 #include "platform/append_file.h"
 #include "platform/file_identity.h"
@@ -38,10 +38,10 @@ void writeEntry(ListingFile& file, const std::string& entry) {
 
 }  // namespace
 
-void applyListRules(const char* line, size_t length) {
+void applyListRules(const LogLine& line, MatchState& state) {
   for (const auto& rule : ruleSet.listRules) {
-    if (!lineMatches(*rule, line, length)) continue;
-    writeEntry(*rule->listingFile, rule->capturedName());
+    if (!lineMatches(*rule, line, state)) continue;
+    writeEntry(*rule->listingFile, capturedName(state));
     if (!rule->multi) return;
   }
 }

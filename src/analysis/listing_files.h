@@ -1,16 +1,17 @@
 #ifndef TARNWICK_ANALYSIS_LISTING_FILES_H
 #define TARNWICK_ANALYSIS_LISTING_FILES_H
 
-#include <cstddef>
+#include "analysis/line_match.h"
 
 /// Each matching list rule, in order, writes its group 1 as a line of its
 /// listing file, until one without multi has matched. The file is opened and
 /// closed for every entry (see appendLine): emptied by the first entry of a
 /// rewritten file, appended to otherwise. A file that cannot be opened,
 /// written or closed ends the run with "ERROR: Unable to open listing file"
-/// or "ERROR: Unable to write listing file". One thread at a time.
-/// line[length] is the line's terminating NUL.
-void applyListRules(const char* line, size_t length);
+/// or "ERROR: Unable to write listing file". Matches with state, the calling
+/// thread's own. One thread at a time (the classifier holds the record's
+/// lock when two classify).
+void applyListRules(const LogLine& line, MatchState& state);
 
 /// Ends the run with "ERROR: Listing file '<file>' is the configuration
 /// file '<configPath>'" or "... is the log file '<logPath>'" when a listing

@@ -45,7 +45,10 @@ class ListingFilesTest : public ActionTest {
   /// What applyListRules printed for each line in turn.
   static std::string listLines(const std::vector<std::string>& lines) {
     testing::internal::CaptureStdout();
-    for (const std::string& line : lines) applyListRules(line.c_str(), line.size());
+    MatchState state;
+    for (const std::string& line : lines) {
+      applyListRules({"build.log", 1, line.c_str(), line.size()}, state);
+    }
     return testing::internal::GetCapturedStdout();
   }
 
@@ -160,7 +163,9 @@ TEST_F(ListingFilesTest, PurgeDeletesOnlyExistingRewrittenFiles) {
 
 TEST_F(ListingFilesTest, AFileThatCannotBeOpenedEndsTheRun) {
   installListRules({{"^Built (.+)$", "a.lst", true}, {"^Built (.+)$", "missing/b.lst", true}});
-  EXPECT_EXIT(applyListRules("Built x.dll", 11), testing::ExitedWithCode(1), "");
+  MatchState state;
+  EXPECT_EXIT(applyListRules({"build.log", 1, "Built x.dll", 11}, state),
+              testing::ExitedWithCode(1), "");
 }
 
 TEST_F(ListingFilesTest, AListingFileThatIsAnInputEndsTheRunBeforeAnythingHappens) {

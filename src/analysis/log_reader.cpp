@@ -186,8 +186,10 @@ void processLogFile(const char* path) {
   uint64_t lines = 0;
   {
     LogReader reader(file, path);
+    MatchState state;
     while (const char* line = reader.readLogLine()) {
-      classifyLine({path, reader.lineNumber(), line, reader.lineLength(), reader.lineMayHoldNul()});
+      classifyLine({path, reader.lineNumber(), line, reader.lineLength(), reader.lineMayHoldNul()},
+                   state);
     }
     lines = reader.linesSeen();
   }

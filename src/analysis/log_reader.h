@@ -104,7 +104,8 @@ void closeLogFile(std::FILE* file);
 
 /// Prints "Processing <path>...", classifies every line of the file in
 /// order, and closes it. A file that does not open ends the run with
-/// "Failed to open". Runs on one thread at a time (main or stdout reader).
+/// "Failed to open". Matches with a state of its own, so it may run on any
+/// thread (main or stdout reader) while another classifies.
 void processLogFile(const char* path);
 
 #endif

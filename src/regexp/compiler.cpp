@@ -25,279 +25,280 @@ constexpr int kMaxProgramSize = 0x7FFF;  // exclusive: distances must fit 15 bit
 constexpr int kGroupLimit = 10;          // groups are numbered 1..9
 const char kSpecialBytes[] = "^$.[()|?+*\\";
 
-// Stands in for emitPos during the sizing pass; nothing is written there.
-unsigned char sizingMarker;
-
-// Compile state shared by both passes of one compilation.
-const unsigned char* parsePos;
-int nextGroup;
-unsigned char* emitPos;
-size_t programSize;
-
-// Set by fail(); the parse functions then unwind returning null.
-bool failed;
-
-unsigned char* fail(const char* message) {
-  reportRegexpError(message);
-  failed = true;
-  return nullptr;
-}
-
-bool sizing() { return emitPos == &sizingMarker; }
-
 bool isRepeatOperator(unsigned char c) { return c == '*' || c == '+' || c == '?'; }
 
-unsigned char* emitNode(unsigned char opcode) {
-  unsigned char* node = emitPos;
-  if (sizing()) {
-    programSize += 3;
+// The state of one compilation, shared by its two passes; each call of
+// compilePattern has its own, so compilations never meet.
+struct Compiler {
+  // Stands in for emitPos during the sizing pass; nothing is written there.
+  unsigned char sizingMarker = 0;
+
+  const unsigned char* parsePos = nullptr;
+  int nextGroup = 1;
+  unsigned char* emitPos = nullptr;
+  size_t programSize = 0;
+
+  // Set by fail(); the parse functions then unwind returning null.
+  bool failed = false;
+
+  unsigned char* fail(const char* message) {
+    reportRegexpError(message);
+    failed = true;
+    return nullptr;
+  }
+
+  bool sizing() { return emitPos == &sizingMarker; }
+
+  unsigned char* emitNode(unsigned char opcode) {
+    unsigned char* node = emitPos;
+    if (sizing()) {
+      programSize += 3;
+      return node;
+    }
+    node[0] = opcode;
+    node[1] = 0;
+    node[2] = 0;
+    emitPos += 3;
     return node;
   }
-  node[0] = opcode;
-  node[1] = 0;
-  node[2] = 0;
-  emitPos += 3;
-  return node;
-}
 
-void emitByte(unsigned char b) {
-  if (sizing()) {
-    programSize++;
-    return;
+  void emitByte(unsigned char b) {
+    if (sizing()) {
+      programSize++;
+      return;
+    }
+    *emitPos++ = b;
   }
-  *emitPos++ = b;
-}
 
-// Opens a header in front of the node at `at`, which becomes its operand.
-void insertNode(unsigned char opcode, unsigned char* at) {
-  if (sizing()) {
-    programSize += 3;
-    return;
+  // Opens a header in front of the node at `at`, which becomes its operand.
+  void insertNode(unsigned char opcode, unsigned char* at) {
+    if (sizing()) {
+      programSize += 3;
+      return;
+    }
+    std::memmove(at + 3, at, static_cast<size_t>(emitPos - at));
+    emitPos += 3;
+    at[0] = opcode;
+    at[1] = 0;
+    at[2] = 0;
   }
-  std::memmove(at + 3, at, static_cast<size_t>(emitPos - at));
-  emitPos += 3;
-  at[0] = opcode;
-  at[1] = 0;
-  at[2] = 0;
-}
 
-// Points the last node of the chain starting at p at target.
-void linkTail(unsigned char* p, unsigned char* target) {
-  if (sizing()) return;
-  unsigned char* last = p;
-  for (unsigned char* n = nextNode(last); n != nullptr; n = nextNode(last)) last = n;
-  std::ptrdiff_t distance = nodeOpcode(last) == LOOP_BACK ? last - target : target - last;
-  last[1] = static_cast<unsigned char>((distance >> 8) & 0xFF);
-  last[2] = static_cast<unsigned char>(distance & 0xFF);
-}
+  // Points the last node of the chain starting at p at target.
+  void linkTail(unsigned char* p, unsigned char* target) {
+    if (sizing()) return;
+    unsigned char* last = p;
+    for (unsigned char* n = nextNode(last); n != nullptr; n = nextNode(last)) last = n;
+    std::ptrdiff_t distance = nodeOpcode(last) == LOOP_BACK ? last - target : target - last;
+    last[1] = static_cast<unsigned char>((distance >> 8) & 0xFF);
+    last[2] = static_cast<unsigned char>(distance & 0xFF);
+  }
 
-// Links the end of an ALTERNATIVE's body to target.
-void linkOperandTail(unsigned char* p, unsigned char* target) {
-  if (sizing() || nodeOpcode(p) != ALTERNATIVE) return;
-  linkTail(nodeOperand(p), target);
-}
+  // Links the end of an ALTERNATIVE's body to target.
+  void linkOperandTail(unsigned char* p, unsigned char* target) {
+    if (sizing() || nodeOpcode(p) != ALTERNATIVE) return;
+    linkTail(nodeOperand(p), target);
+  }
 
-unsigned char* parseAlternation(bool isGroup, int* flags);
-
-// Set members are written in pattern order; a range x-y adds x+1..y after
-// the x that was already written as a member in its own right.
-unsigned char* parseSet() {
-  unsigned char* node;
-  if (*parsePos == '^') {
+  // Set members are written in pattern order; a range x-y adds x+1..y after
+  // the x that was already written as a member in its own right.
+  unsigned char* parseSet() {
+    unsigned char* node;
+    if (*parsePos == '^') {
+      parsePos++;
+      node = emitNode(NOT_IN_SET);
+    } else {
+      node = emitNode(IN_SET);
+    }
+    if (*parsePos == ']' || *parsePos == '-') emitByte(*parsePos++);
+    while (*parsePos != '\0' && *parsePos != ']') {
+      if (*parsePos != '-') {
+        emitByte(*parsePos++);
+        continue;
+      }
+      parsePos++;
+      if (*parsePos == ']' || *parsePos == '\0') {
+        emitByte('-');
+        continue;
+      }
+      unsigned from = parsePos[-2];
+      unsigned to = *parsePos++;
+      if (to < from) return fail("invalid [] range");
+      for (unsigned b = from + 1; b <= to; b++) emitByte(static_cast<unsigned char>(b));
+    }
+    emitByte(0);
+    if (*parsePos != ']') return fail("unmatched []");
     parsePos++;
-    node = emitNode(NOT_IN_SET);
-  } else {
-    node = emitNode(IN_SET);
+    return node;
   }
-  if (*parsePos == ']' || *parsePos == '-') emitByte(*parsePos++);
-  while (*parsePos != '\0' && *parsePos != ']') {
-    if (*parsePos != '-') {
-      emitByte(*parsePos++);
-      continue;
+
+  unsigned char* parseAtom(int* flags) {
+    *flags = 0;
+    unsigned char* node = nullptr;
+    unsigned char c = *parsePos++;
+    switch (c) {
+      case '^':
+        return emitNode(LINE_START);
+      case '$':
+        return emitNode(LINE_END);
+      case '.':
+        *flags = NON_EMPTY | SINGLE_CHAR;
+        return emitNode(ANY_CHAR);
+      case '[':
+        *flags = NON_EMPTY | SINGLE_CHAR;
+        return parseSet();
+      case '(': {
+        int groupFlags;
+        node = parseAlternation(true, &groupFlags);
+        *flags = groupFlags & (NON_EMPTY | VARIABLE_START);
+        return node;
+      }
+      case '\0':
+      case '|':
+      case ')':
+        return fail("internal urp");
+      case '?':
+      case '+':
+      case '*':
+        return fail("?+* follows nothing");
+      case '\\':
+        if (*parsePos == '\0') return fail("trailing \\");
+        node = emitNode(LITERAL);
+        emitByte(*parsePos++);
+        emitByte(0);
+        *flags = NON_EMPTY | SINGLE_CHAR;
+        return node;
+      default:
+        break;
+    }
+    // A literal run up to the next special byte; a repeat after it applies to
+    // its last byte alone, so that byte is left for a run of its own.
+    parsePos--;
+    size_t length = std::strcspn(reinterpret_cast<const char*>(parsePos), kSpecialBytes);
+    if (length == 0) return fail("internal disaster");
+    if (length > 1 && isRepeatOperator(parsePos[length])) length--;
+    *flags = NON_EMPTY | (length == 1 ? SINGLE_CHAR : 0);
+    node = emitNode(LITERAL);
+    while (length-- > 0) emitByte(*parsePos++);
+    emitByte(0);
+    return node;
+  }
+
+  unsigned char* parsePiece(int* flags) {
+    int atomFlags;
+    unsigned char* atom = parseAtom(&atomFlags);
+    if (atom == nullptr) return nullptr;
+    unsigned char op = *parsePos;
+    if (!isRepeatOperator(op)) {
+      *flags = atomFlags;
+      return atom;
+    }
+    if (!(atomFlags & NON_EMPTY) && op != '?') return fail("*+ operand could be empty");
+    *flags = op == '+' ? NON_EMPTY : VARIABLE_START;
+
+    bool single = (atomFlags & SINGLE_CHAR) != 0;
+    if (op == '*' && single) {
+      insertNode(REPEAT_STAR, atom);
+    } else if (op == '+' && single) {
+      insertNode(REPEAT_PLUS, atom);
+    } else if (op == '*') {
+      // Either the atom then back to the choice, or nothing.
+      insertNode(ALTERNATIVE, atom);
+      unsigned char* loop = emitNode(LOOP_BACK);
+      linkOperandTail(atom, loop);
+      linkOperandTail(atom, atom);
+      linkTail(atom, emitNode(ALTERNATIVE));
+      linkTail(atom, emitNode(EMPTY));
+    } else if (op == '+') {
+      // The atom, then either back to it or on.
+      linkTail(atom, emitNode(ALTERNATIVE));
+      unsigned char* loop = emitNode(LOOP_BACK);
+      linkTail(loop, atom);
+      linkTail(atom, emitNode(ALTERNATIVE));
+      linkTail(atom, emitNode(EMPTY));
+    } else {
+      // Either the atom or nothing; both roads meet at the EMPTY.
+      insertNode(ALTERNATIVE, atom);
+      linkTail(atom, emitNode(ALTERNATIVE));
+      unsigned char* empty = emitNode(EMPTY);
+      linkTail(atom, empty);
+      linkOperandTail(atom, empty);
     }
     parsePos++;
-    if (*parsePos == ']' || *parsePos == '\0') {
-      emitByte('-');
-      continue;
-    }
-    unsigned from = parsePos[-2];
-    unsigned to = *parsePos++;
-    if (to < from) return fail("invalid [] range");
-    for (unsigned b = from + 1; b <= to; b++) emitByte(static_cast<unsigned char>(b));
-  }
-  emitByte(0);
-  if (*parsePos != ']') return fail("unmatched []");
-  parsePos++;
-  return node;
-}
-
-unsigned char* parseAtom(int* flags) {
-  *flags = 0;
-  unsigned char* node = nullptr;
-  unsigned char c = *parsePos++;
-  switch (c) {
-    case '^':
-      return emitNode(LINE_START);
-    case '$':
-      return emitNode(LINE_END);
-    case '.':
-      *flags = NON_EMPTY | SINGLE_CHAR;
-      return emitNode(ANY_CHAR);
-    case '[':
-      *flags = NON_EMPTY | SINGLE_CHAR;
-      return parseSet();
-    case '(': {
-      int groupFlags;
-      node = parseAlternation(true, &groupFlags);
-      *flags = groupFlags & (NON_EMPTY | VARIABLE_START);
-      return node;
-    }
-    case '\0':
-    case '|':
-    case ')':
-      return fail("internal urp");
-    case '?':
-    case '+':
-    case '*':
-      return fail("?+* follows nothing");
-    case '\\':
-      if (*parsePos == '\0') return fail("trailing \\");
-      node = emitNode(LITERAL);
-      emitByte(*parsePos++);
-      emitByte(0);
-      *flags = NON_EMPTY | SINGLE_CHAR;
-      return node;
-    default:
-      break;
-  }
-  // A literal run up to the next special byte; a repeat after it applies to
-  // its last byte alone, so that byte is left for a run of its own.
-  parsePos--;
-  size_t length = std::strcspn(reinterpret_cast<const char*>(parsePos), kSpecialBytes);
-  if (length == 0) return fail("internal disaster");
-  if (length > 1 && isRepeatOperator(parsePos[length])) length--;
-  *flags = NON_EMPTY | (length == 1 ? SINGLE_CHAR : 0);
-  node = emitNode(LITERAL);
-  while (length-- > 0) emitByte(*parsePos++);
-  emitByte(0);
-  return node;
-}
-
-unsigned char* parsePiece(int* flags) {
-  int atomFlags;
-  unsigned char* atom = parseAtom(&atomFlags);
-  if (atom == nullptr) return nullptr;
-  unsigned char op = *parsePos;
-  if (!isRepeatOperator(op)) {
-    *flags = atomFlags;
+    if (isRepeatOperator(*parsePos)) return fail("nested *?+");
     return atom;
   }
-  if (!(atomFlags & NON_EMPTY) && op != '?') return fail("*+ operand could be empty");
-  *flags = op == '+' ? NON_EMPTY : VARIABLE_START;
 
-  bool single = (atomFlags & SINGLE_CHAR) != 0;
-  if (op == '*' && single) {
-    insertNode(REPEAT_STAR, atom);
-  } else if (op == '+' && single) {
-    insertNode(REPEAT_PLUS, atom);
-  } else if (op == '*') {
-    // Either the atom then back to the choice, or nothing.
-    insertNode(ALTERNATIVE, atom);
-    unsigned char* loop = emitNode(LOOP_BACK);
-    linkOperandTail(atom, loop);
-    linkOperandTail(atom, atom);
-    linkTail(atom, emitNode(ALTERNATIVE));
-    linkTail(atom, emitNode(EMPTY));
-  } else if (op == '+') {
-    // The atom, then either back to it or on.
-    linkTail(atom, emitNode(ALTERNATIVE));
-    unsigned char* loop = emitNode(LOOP_BACK);
-    linkTail(loop, atom);
-    linkTail(atom, emitNode(ALTERNATIVE));
-    linkTail(atom, emitNode(EMPTY));
-  } else {
-    // Either the atom or nothing; both roads meet at the EMPTY.
-    insertNode(ALTERNATIVE, atom);
-    linkTail(atom, emitNode(ALTERNATIVE));
-    unsigned char* empty = emitNode(EMPTY);
-    linkTail(atom, empty);
-    linkOperandTail(atom, empty);
-  }
-  parsePos++;
-  if (isRepeatOperator(*parsePos)) return fail("nested *?+");
-  return atom;
-}
-
-unsigned char* parseBranch(int* flags) {
-  *flags = 0;
-  unsigned char* branch = emitNode(ALTERNATIVE);
-  unsigned char* previous = nullptr;
-  while (*parsePos != '\0' && *parsePos != '|' && *parsePos != ')') {
-    int pieceFlags;
-    unsigned char* piece = parsePiece(&pieceFlags);
-    if (piece == nullptr) return nullptr;
-    *flags |= pieceFlags & NON_EMPTY;
-    if (previous == nullptr) {
-      *flags |= pieceFlags & VARIABLE_START;
-    } else {
-      linkTail(previous, piece);
+  unsigned char* parseBranch(int* flags) {
+    *flags = 0;
+    unsigned char* branch = emitNode(ALTERNATIVE);
+    unsigned char* previous = nullptr;
+    while (*parsePos != '\0' && *parsePos != '|' && *parsePos != ')') {
+      int pieceFlags;
+      unsigned char* piece = parsePiece(&pieceFlags);
+      if (piece == nullptr) return nullptr;
+      *flags |= pieceFlags & NON_EMPTY;
+      if (previous == nullptr) {
+        *flags |= pieceFlags & VARIABLE_START;
+      } else {
+        linkTail(previous, piece);
+      }
+      previous = piece;
     }
-    previous = piece;
+    if (previous == nullptr) emitNode(EMPTY);
+    return branch;
   }
-  if (previous == nullptr) emitNode(EMPTY);
-  return branch;
-}
 
-unsigned char* parseAlternation(bool isGroup, int* flags) {
-  *flags = NON_EMPTY;
-  int group = 0;
-  unsigned char* result = nullptr;
-  if (isGroup) {
-    if (nextGroup >= kGroupLimit) return fail("too many ()");
-    group = nextGroup++;
-    result = emitNode(static_cast<unsigned char>(kGroupOpen + group));
-  }
-  for (bool first = true; first || *parsePos == '|'; first = false) {
-    if (!first) parsePos++;
-    int branchFlags;
-    unsigned char* branch = parseBranch(&branchFlags);
-    if (branch == nullptr) return nullptr;
-    if (result == nullptr) {
-      result = branch;
-    } else {
-      linkTail(result, branch);
+  unsigned char* parseAlternation(bool isGroup, int* flags) {
+    *flags = NON_EMPTY;
+    int group = 0;
+    unsigned char* result = nullptr;
+    if (isGroup) {
+      if (nextGroup >= kGroupLimit) return fail("too many ()");
+      group = nextGroup++;
+      result = emitNode(static_cast<unsigned char>(kGroupOpen + group));
     }
-    if (!(branchFlags & NON_EMPTY)) *flags &= ~NON_EMPTY;
-    *flags |= branchFlags & VARIABLE_START;
-  }
-
-  unsigned char* closing =
-      emitNode(static_cast<unsigned char>(isGroup ? kGroupClose + group : MATCH_END));
-  linkTail(result, closing);
-  if (!sizing()) {
-    for (unsigned char* node = result; node != nullptr; node = nextNode(node)) {
-      linkOperandTail(node, closing);
+    for (bool first = true; first || *parsePos == '|'; first = false) {
+      if (!first) parsePos++;
+      int branchFlags;
+      unsigned char* branch = parseBranch(&branchFlags);
+      if (branch == nullptr) return nullptr;
+      if (result == nullptr) {
+        result = branch;
+      } else {
+        linkTail(result, branch);
+      }
+      if (!(branchFlags & NON_EMPTY)) *flags &= ~NON_EMPTY;
+      *flags |= branchFlags & VARIABLE_START;
     }
+
+    unsigned char* closing =
+        emitNode(static_cast<unsigned char>(isGroup ? kGroupClose + group : MATCH_END));
+    linkTail(result, closing);
+    if (!sizing()) {
+      for (unsigned char* node = result; node != nullptr; node = nextNode(node)) {
+        linkOperandTail(node, closing);
+      }
+    }
+
+    if (isGroup) {
+      if (*parsePos != ')') return fail("unmatched ()");
+      parsePos++;
+    } else if (*parsePos != '\0') {
+      return fail(*parsePos == ')' ? "unmatched ()" : "junk on end");
+    }
+    return result;
   }
 
-  if (isGroup) {
-    if (*parsePos != ')') return fail("unmatched ()");
-    parsePos++;
-  } else if (*parsePos != '\0') {
-    return fail(*parsePos == ')' ? "unmatched ()" : "junk on end");
+  bool runPass(const char* pattern, unsigned char* start, int* flags) {
+    parsePos = reinterpret_cast<const unsigned char*>(pattern);
+    nextGroup = 1;
+    emitPos = start;
+    failed = false;
+    emitByte(kProgramMagic);
+    parseAlternation(false, flags);
+    return !failed;
   }
-  return result;
-}
-
-bool runPass(const char* pattern, unsigned char* start, int* flags) {
-  parsePos = reinterpret_cast<const unsigned char*>(pattern);
-  nextGroup = 1;
-  emitPos = start;
-  failed = false;
-  emitByte(kProgramMagic);
-  parseAlternation(false, flags);
-  return !failed;
-}
+};
 
 void computeHints(Regexp* regexp, int flags) {
   regexp->firstChar = 0;
@@ -334,8 +335,9 @@ Regexp* compilePattern(const char* pattern) {
     return nullptr;
   }
   int flags;
-  programSize = 0;
-  if (!runPass(pattern, &sizingMarker, &flags)) return nullptr;
+  Compiler compiler;
+  if (!compiler.runPass(pattern, &compiler.sizingMarker, &flags)) return nullptr;
+  size_t programSize = compiler.programSize;
   if (programSize >= static_cast<size_t>(kMaxProgramSize)) {
     reportRegexpError("regexp too big");
     return nullptr;
@@ -346,10 +348,9 @@ Regexp* compilePattern(const char* pattern) {
     return nullptr;
   }
   Regexp* regexp = static_cast<Regexp*>(block);
-  // Null slots rather than heap garbage for a caller that reads them early.
   std::memset(regexp, 0, sizeof(Regexp));
   regexp->programSize = static_cast<int32_t>(programSize);
-  if (!runPass(pattern, regexp->programBytes(), &flags)) {  // cannot differ from sizing
+  if (!compiler.runPass(pattern, regexp->programBytes(), &flags)) {  // cannot differ from sizing
     std::free(block);
     return nullptr;
   }

@@ -5,8 +5,8 @@
 
 /// Compiles pattern (NUL-terminated bytes) into a new Regexp with its hints.
 /// Returns null after any error, which first goes to errorHook. The caller
-/// owns the result (release with free()). Not re-entrant: the compile state
-/// is process-wide, so call it from one thread at a time.
+/// owns the result (release with free()). Any thread; compilations at once
+/// share nothing.
 Regexp* compilePattern(const char* pattern);
 
 #endif

@@ -207,25 +207,26 @@ class PatternGenerator {
 // Matches subject with both matchers; false when they disagree, after
 // recording the difference.
 bool matchesLikeReference(Regexp* regexp, const std::string& pattern, const std::string& subject,
-                          int* matched) {
+                          int* matched, MatchState& state) {
   const char* text = subject.c_str();
   RecursiveMatcher reference(*regexp, text);
   int expected = reference.match();
-  int actual = matchPattern(regexp, text);
+  int actual = matchPattern(regexp, text, state);
   std::string where = "pattern " + pattern + " subject " + subject;
   EXPECT_EQ(actual, expected) << where;
   if (actual != expected) return false;
   *matched += actual;
   for (int n = 0; actual == 1 && n < kGroupSlots; n++) {
-    EXPECT_EQ(regexp->groupStart[n], reference.groupStart[n]) << "group " << n << ", " << where;
-    EXPECT_EQ(regexp->groupEnd[n], reference.groupEnd[n]) << "group " << n << ", " << where;
-    if (regexp->groupStart[n] != reference.groupStart[n]) return false;
-    if (regexp->groupEnd[n] != reference.groupEnd[n]) return false;
+    EXPECT_EQ(state.groupStart[n], reference.groupStart[n]) << "group " << n << ", " << where;
+    EXPECT_EQ(state.groupEnd[n], reference.groupEnd[n]) << "group " << n << ", " << where;
+    if (state.groupStart[n] != reference.groupStart[n]) return false;
+    if (state.groupEnd[n] != reference.groupEnd[n]) return false;
   }
   return true;
 }
 
 TEST(MatcherDifferentialTest, AgreesWithRecursiveWalk) {
+  MatchState state;
   PatternGenerator generator(20261207);
   int matched = 0;
   for (int p = 0; p < 4000; p++) {
@@ -233,7 +234,8 @@ TEST(MatcherDifferentialTest, AgreesWithRecursiveWalk) {
     RegexpPtr regexp(compilePattern(pattern.c_str()));
     if (regexp == nullptr) continue;  // repeats of what may be empty, too many groups
     for (int s = 0; s < 12; s++) {
-      ASSERT_TRUE(matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched));
+      ASSERT_TRUE(
+          matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched, state));
     }
   }
   // The generator must keep producing matches worth comparing.
@@ -243,6 +245,7 @@ TEST(MatcherDifferentialTest, AgreesWithRecursiveWalk) {
 // Malformed input must be turned down cleanly, and whatever compiles must
 // still match like the reference (the sanitizer build watches for overruns).
 TEST(MatcherDifferentialTest, ArbitraryPatternBytes) {
+  MatchState state;
   PatternGenerator generator(7);
   int compiled = 0;
   int matched = 0;
@@ -252,7 +255,8 @@ TEST(MatcherDifferentialTest, ArbitraryPatternBytes) {
     if (regexp == nullptr) continue;
     compiled++;
     for (int s = 0; s < 4; s++) {
-      ASSERT_TRUE(matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched));
+      ASSERT_TRUE(
+          matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched, state));
     }
   }
   EXPECT_GT(compiled, 1000);
@@ -264,21 +268,23 @@ TEST(MatcherDifferentialTest, ArbitraryPatternBytes) {
 // that the restart is exercised too.
 class MemoLimits {
  public:
-  explicit MemoLimits(uint64_t plainSteps) {
+  MemoLimits(MatchState& state, uint64_t plainSteps) : state_(state) {
     MatchLimits limits = defaultMatchLimits();
     limits.plainSteps = plainSteps;
-    previous_ = setMatchLimits(limits);
+    previous_ = state.setLimits(limits);
   }
-  ~MemoLimits() { setMatchLimits(previous_); }
+  ~MemoLimits() { state_.setLimits(previous_); }
 
  private:
+  MatchState& state_;
   MatchLimits previous_;
 };
 
 TEST(MatcherDifferentialTest, AgreesWithRecursiveWalkThroughTheMemo) {
+  MatchState state;
   for (uint64_t plainSteps : {uint64_t{0}, uint64_t{3}, uint64_t{9}}) {
     SCOPED_TRACE("memo after " + std::to_string(plainSteps) + " steps");
-    MemoLimits memo(plainSteps);
+    MemoLimits memo(state, plainSteps);
     PatternGenerator generator(20261207);
     int matched = 0;
     for (int p = 0; p < 4000; p++) {
@@ -286,7 +292,8 @@ TEST(MatcherDifferentialTest, AgreesWithRecursiveWalkThroughTheMemo) {
       RegexpPtr regexp(compilePattern(pattern.c_str()));
       if (regexp == nullptr) continue;
       for (int s = 0; s < 12; s++) {
-        ASSERT_TRUE(matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched));
+        ASSERT_TRUE(
+            matchesLikeReference(regexp.get(), pattern, generator.subject(), &matched, state));
       }
     }
     EXPECT_GT(matched, 10000);
@@ -296,6 +303,7 @@ TEST(MatcherDifferentialTest, AgreesWithRecursiveWalkThroughTheMemo) {
 // Patterns whose plain walk grows exponentially or polynomially, at lengths
 // the recursive walk still finishes, with and without the memo.
 TEST(MatcherDifferentialTest, PathologicalPatternsAgreeWithRecursiveWalk) {
+  MatchState state;
   struct Row {
     const char* pattern;
     std::string subject;
@@ -326,13 +334,13 @@ TEST(MatcherDifferentialTest, PathologicalPatternsAgreeWithRecursiveWalk) {
       {"x(a|b)*(a|b)*y", "x" + run('a', 12) + "b"},
   };
   for (uint64_t plainSteps : {UINT64_MAX, uint64_t{0}, uint64_t{50}}) {
-    MemoLimits memo(plainSteps);
+    MemoLimits memo(state, plainSteps);
     int matched = 0;
     for (const Row& row : rows) {
       SCOPED_TRACE("memo after " + std::to_string(plainSteps) + " steps");
       RegexpPtr regexp(compilePattern(row.pattern));
       ASSERT_NE(regexp, nullptr) << row.pattern;
-      ASSERT_TRUE(matchesLikeReference(regexp.get(), row.pattern, row.subject, &matched));
+      ASSERT_TRUE(matchesLikeReference(regexp.get(), row.pattern, row.subject, &matched, state));
     }
     EXPECT_EQ(matched, 11);
   }

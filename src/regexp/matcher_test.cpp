@@ -40,17 +40,17 @@ RegexpPtr compileOk(const char* pattern) {
 }
 
 // A half-null pair is a fault in itself; -2 makes it show up as a mismatch.
-Span slotSpan(const Regexp& regexp, int group, const char* subject) {
-  const char* start = regexp.groupStart[group];
-  const char* end = regexp.groupEnd[group];
+Span slotSpan(const MatchState& state, int group, const char* subject) {
+  const char* start = state.groupStart[group];
+  const char* end = state.groupEnd[group];
   if (start == nullptr && end == nullptr) return kNull;
   return Span{start ? start - subject : -2, end ? end - subject : -2};
 }
 
-std::vector<Span> allSlots(const Regexp& regexp, const char* subject) {
+std::vector<Span> allSlots(const MatchState& state, const char* subject) {
   std::vector<Span> spans;
   for (int group = 0; group < kGroupSlots; ++group)
-    spans.push_back(slotSpan(regexp, group, subject));
+    spans.push_back(slotSpan(state, group, subject));
   return spans;
 }
 
@@ -72,7 +72,11 @@ std::string readable(const char* text) {
   return out;
 }
 
-using MatcherTest = RecordingHookTest;
+// Each test matches with a state of its own.
+class MatcherTest : public RecordingHookTest {
+ protected:
+  MatchState state;
+};
 
 struct Row {
   const char* pattern;
@@ -249,10 +253,10 @@ const Row kRows[] = {
     {"^([EIW][0-9]+):", " E1:", 0, {}},
 };
 
-void expectRow(Regexp* regexp, const Row& row) {
-  EXPECT_EQ(matchPattern(regexp, row.subject), row.result);
+void expectRow(Regexp* regexp, const Row& row, MatchState& state) {
+  EXPECT_EQ(matchPattern(regexp, row.subject, state), row.result);
   if (row.result != 1) return;
-  std::vector<Span> actual = allSlots(*regexp, row.subject);
+  std::vector<Span> actual = allSlots(state, row.subject);
   for (int group = 0; group < kGroupSlots; ++group) {
     Span expected = group < static_cast<int>(row.groups.size()) ? row.groups[group] : kNull;
     EXPECT_EQ(actual[group], expected) << "group " << group;
@@ -265,7 +269,7 @@ TEST_F(MatcherTest, TableOfPatternsAndSubjects) {
                  "\"");
     RegexpPtr regexp = compileOk(row.pattern);
     if (!regexp) continue;
-    expectRow(regexp.get(), row);
+    expectRow(regexp.get(), row, state);
     // The hints only skip hopeless starts: a plain scan must agree.
     {
       SCOPED_TRACE("with hints cleared");
@@ -273,7 +277,7 @@ TEST_F(MatcherTest, TableOfPatternsAndSubjects) {
       regexp->anchored = 0;
       regexp->mustText = nullptr;
       regexp->mustLength = 0;
-      expectRow(regexp.get(), row);
+      expectRow(regexp.get(), row, state);
     }
     EXPECT_TRUE(reported.empty()) << "unexpected error report: " << reported.front();
     reported.clear();
@@ -283,21 +287,21 @@ TEST_F(MatcherTest, TableOfPatternsAndSubjects) {
 TEST_F(MatcherTest, NineGroupsEachGetTheirByte) {
   RegexpPtr regexp = compileOk("(a)(b)(c)(d)(e)(f)(g)(h)(i)");
   const char* subject = "xabcdefghi";
-  ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
-  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{1, 10}));
+  ASSERT_EQ(matchPattern(regexp.get(), subject, state), 1);
+  EXPECT_EQ(slotSpan(state, 0, subject), (Span{1, 10}));
   for (int group = 1; group <= 9; ++group) {
-    EXPECT_EQ(slotSpan(*regexp, group, subject), (Span{group, group + 1})) << "group " << group;
+    EXPECT_EQ(slotSpan(state, group, subject), (Span{group, group + 1})) << "group " << group;
   }
 }
 
 TEST_F(MatcherTest, EveryCallStartsFromClearSlots) {
   RegexpPtr regexp = compileOk("(a)|b");
   const char* first = "a";
-  ASSERT_EQ(matchPattern(regexp.get(), first), 1);
-  EXPECT_EQ(slotSpan(*regexp, 1, first), (Span{0, 1}));
+  ASSERT_EQ(matchPattern(regexp.get(), first, state), 1);
+  EXPECT_EQ(slotSpan(state, 1, first), (Span{0, 1}));
   const char* second = "b";
-  ASSERT_EQ(matchPattern(regexp.get(), second), 1);
-  EXPECT_EQ(slotSpan(*regexp, 1, second), kNull);
+  ASSERT_EQ(matchPattern(regexp.get(), second, state), 1);
+  EXPECT_EQ(slotSpan(state, 1, second), kNull);
 }
 
 TEST_F(MatcherTest, OpeningLiteralOnlyWhereItIsTheFirstCheck) {
@@ -325,13 +329,13 @@ TEST_F(MatcherTest, OpeningLiteralOnlyWhereItIsTheFirstCheck) {
 TEST_F(MatcherTest, HintRejectionLeavesEarlierSlots) {
   RegexpPtr regexp = compileOk("(a|b)*c");
   const char* first = "c";
-  ASSERT_EQ(matchPattern(regexp.get(), first), 1);
+  ASSERT_EQ(matchPattern(regexp.get(), first, state), 1);
   // No c in the subject, so no position is tried and nothing is cleared.
-  EXPECT_EQ(matchPattern(regexp.get(), "xyz"), 0);
-  EXPECT_EQ(regexp->groupStart[0], first);
-  EXPECT_EQ(regexp->groupEnd[0], first + 1);
+  EXPECT_EQ(matchPattern(regexp.get(), "xyz", state), 0);
+  EXPECT_EQ(state.groupStart[0], first);
+  EXPECT_EQ(state.groupEnd[0], first + 1);
   for (int group = 1; group < kGroupSlots; ++group) {
-    EXPECT_EQ(slotSpan(*regexp, group, first), kNull) << "group " << group;
+    EXPECT_EQ(slotSpan(state, group, first), kNull) << "group " << group;
   }
 }
 
@@ -350,48 +354,48 @@ TEST_F(MatcherTest, FailedTriesLeaveAllSlotsNull) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
     RegexpPtr regexp = compileOk(c.pattern);
-    ASSERT_EQ(matchPattern(regexp.get(), c.matching), 1);
-    ASSERT_EQ(matchPattern(regexp.get(), c.failing), 0);
+    ASSERT_EQ(matchPattern(regexp.get(), c.matching, state), 1);
+    ASSERT_EQ(matchPattern(regexp.get(), c.failing, state), 0);
     for (int group = 0; group < kGroupSlots; ++group) {
-      EXPECT_EQ(regexp->groupStart[group], nullptr) << "group " << group;
-      EXPECT_EQ(regexp->groupEnd[group], nullptr) << "group " << group;
+      EXPECT_EQ(state.groupStart[group], nullptr) << "group " << group;
+      EXPECT_EQ(state.groupEnd[group], nullptr) << "group " << group;
     }
   }
 }
 
 TEST_F(MatcherTest, NullArgumentsAreReported) {
   const char* subject = "ab";
-  EXPECT_EQ(matchPattern(nullptr, subject), 0);
+  EXPECT_EQ(matchPattern(nullptr, subject, state), 0);
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported[0], "NULL parameter");
 
   RegexpPtr regexp = compileOk("(a)b");
-  ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
+  ASSERT_EQ(matchPattern(regexp.get(), subject, state), 1);
   reported.clear();
-  EXPECT_EQ(matchPattern(regexp.get(), nullptr), 0);
+  EXPECT_EQ(matchPattern(regexp.get(), nullptr, state), 0);
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported[0], "NULL parameter");
   // The refused call did not touch the slots of the earlier match.
-  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 2}));
-  EXPECT_EQ(slotSpan(*regexp, 1, subject), (Span{0, 1}));
+  EXPECT_EQ(slotSpan(state, 0, subject), (Span{0, 2}));
+  EXPECT_EQ(slotSpan(state, 1, subject), (Span{0, 1}));
 }
 
 TEST_F(MatcherTest, ErrorsAreSilentWithoutHook) {
   errorHook = nullptr;
-  EXPECT_EQ(matchPattern(nullptr, "a"), 0);
+  EXPECT_EQ(matchPattern(nullptr, "a", state), 0);
   EXPECT_TRUE(reported.empty());
 }
 
 TEST_F(MatcherTest, WrongMagicByteIsRefused) {
   RegexpPtr regexp = compileOk("(a)b");
   const char* subject = "ab";
-  ASSERT_EQ(matchPattern(regexp.get(), subject), 1);
+  ASSERT_EQ(matchPattern(regexp.get(), subject, state), 1);
   regexp->programBytes()[0] = kProgramMagic + 1;
-  EXPECT_EQ(matchPattern(regexp.get(), subject), 0);
+  EXPECT_EQ(matchPattern(regexp.get(), subject, state), 0);
   ASSERT_EQ(reported.size(), 1u);
   EXPECT_EQ(reported[0], "corrupted program");
-  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 2}));
-  EXPECT_EQ(slotSpan(*regexp, 1, subject), (Span{0, 1}));
+  EXPECT_EQ(slotSpan(state, 0, subject), (Span{0, 2}));
+  EXPECT_EQ(slotSpan(state, 1, subject), (Span{0, 1}));
 }
 
 // A hand-made Regexp with no hints, so every position of the subject is tried.
@@ -434,14 +438,14 @@ TEST_F(MatcherTest, DamagedProgramsFailTheirPath) {
     RegexpPtr regexp = buildProgram(c.program);
     const char* subject = "ab";
     for (int group = 0; group < kGroupSlots; ++group) {
-      regexp->groupStart[group] = subject;
-      regexp->groupEnd[group] = subject + 1;
+      state.groupStart[group] = subject;
+      state.groupEnd[group] = subject + 1;
     }
-    EXPECT_EQ(matchPattern(regexp.get(), subject), 0);
+    EXPECT_EQ(matchPattern(regexp.get(), subject, state), 0);
     ASSERT_FALSE(reported.empty());
     for (const std::string& message : reported) EXPECT_EQ(message, c.message);
     for (int group = 0; group < kGroupSlots; ++group) {
-      EXPECT_EQ(slotSpan(*regexp, group, subject), kNull) << "group " << group;
+      EXPECT_EQ(slotSpan(state, group, subject), kNull) << "group " << group;
     }
   }
 }
@@ -451,8 +455,8 @@ TEST_F(MatcherTest, StarOverNonSingleCharCountsZero) {
   // counts as no bytes, which a star accepts.
   RegexpPtr regexp = buildProgram({156, 6, 0, 9, REPEAT_STAR, 0, 6, EMPTY, 0, 0, 0, 0, 0});
   const char* subject = "ab";
-  EXPECT_EQ(matchPattern(regexp.get(), subject), 1);
-  EXPECT_EQ(slotSpan(*regexp, 0, subject), (Span{0, 0}));
+  EXPECT_EQ(matchPattern(regexp.get(), subject, state), 1);
+  EXPECT_EQ(slotSpan(state, 0, subject), (Span{0, 0}));
   ASSERT_FALSE(reported.empty());
   EXPECT_EQ(reported[0], "internal foulup");
 }
@@ -464,18 +468,18 @@ TEST_F(MatcherTest, LoopOverMillionByteLine) {
   for (int i = 0; i < 999999; ++i) subject += (i % 3 == 0) ? 'b' : 'a';
   subject += 'c';
   RegexpPtr regexp = compileOk("(a|b)*c");
-  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str()), 1);
-  EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), (Span{0, 1000000}));
-  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{999998, 999999}));
+  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str(), state), 1);
+  EXPECT_EQ(slotSpan(state, 0, subject.c_str()), (Span{0, 1000000}));
+  EXPECT_EQ(slotSpan(state, 1, subject.c_str()), (Span{999998, 999999}));
 }
 
 TEST_F(MatcherTest, GroupPlusOverHalfMillionPasses) {
   std::string subject;
   for (int i = 0; i < 500000; ++i) subject += "ab";
   RegexpPtr regexp = compileOk("(ab)+$");
-  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str()), 1);
-  EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), (Span{0, 1000000}));
-  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{999998, 1000000}));
+  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str(), state), 1);
+  EXPECT_EQ(slotSpan(state, 0, subject.c_str()), (Span{0, 1000000}));
+  EXPECT_EQ(slotSpan(state, 1, subject.c_str()), (Span{999998, 1000000}));
 }
 
 // The loop runs to the end of the line, then every pass is given back one
@@ -485,14 +489,14 @@ TEST_F(MatcherTest, DeepBacktrackingOverMillionPasses) {
   for (int i = 0; i < 500000; ++i) subject += "ab";
   subject += 'z';
   RegexpPtr giveBack = compileOk("x(a|b)*ab");
-  ASSERT_EQ(matchPattern(giveBack.get(), subject.c_str()), 1);
-  EXPECT_EQ(slotSpan(*giveBack, 0, subject.c_str()), (Span{0, 1000001}));
-  EXPECT_EQ(slotSpan(*giveBack, 1, subject.c_str()), (Span{999998, 999999}));
+  ASSERT_EQ(matchPattern(giveBack.get(), subject.c_str(), state), 1);
+  EXPECT_EQ(slotSpan(state, 0, subject.c_str()), (Span{0, 1000001}));
+  EXPECT_EQ(slotSpan(state, 1, subject.c_str()), (Span{999998, 999999}));
 
   RegexpPtr never = compileOk("x(a|b)*y");
-  EXPECT_EQ(matchPattern(never.get(), subject.c_str()), 0);
+  EXPECT_EQ(matchPattern(never.get(), subject.c_str(), state), 0);
   for (int group = 0; group < kGroupSlots; ++group) {
-    EXPECT_EQ(slotSpan(*never, group, subject.c_str()), kNull) << "group " << group;
+    EXPECT_EQ(slotSpan(state, group, subject.c_str()), kNull) << "group " << group;
   }
 }
 
@@ -503,9 +507,9 @@ TEST_F(MatcherTest, DotStarOverTenMegabytes) {
   for (long i = 0; i < filler; ++i) subject += (i % 4096 == 0) ? 'y' : (i % 61 == 0 ? '\n' : 'q');
   subject += "yz";
   RegexpPtr regexp = compileOk("x(.*)y");
-  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str()), 1);
-  EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), (Span{0, filler + 2}));
-  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{1, filler + 1}));
+  ASSERT_EQ(matchPattern(regexp.get(), subject.c_str(), state), 1);
+  EXPECT_EQ(slotSpan(state, 0, subject.c_str()), (Span{0, filler + 2}));
+  EXPECT_EQ(slotSpan(state, 1, subject.c_str()), (Span{1, filler + 1}));
 }
 
 // An anchored pattern that opens with a literal turns a line down before
@@ -528,15 +532,15 @@ TEST_F(MatcherTest, HintRejectionsLeaveTheSlotsAsBefore) {
     SCOPED_TRACE(std::string(c.pattern) + " on " + c.refused);
     RegexpPtr regexp = compileOk(c.pattern);
     for (bool withLength : {false, true}) {
-      ASSERT_EQ(matchPattern(regexp.get(), c.matching), 1);
-      MatchOutcome outcome = withLength
-                                 ? matchSubject(regexp.get(), c.refused, std::strlen(c.refused))
-                                 : matchSubject(regexp.get(), c.refused);
+      ASSERT_EQ(matchPattern(regexp.get(), c.matching, state), 1);
+      MatchOutcome outcome =
+          withLength ? matchSubject(regexp.get(), c.refused, std::strlen(c.refused), state)
+                     : matchSubject(regexp.get(), c.refused, state);
       EXPECT_EQ(outcome, MatchOutcome::kNotMatched);
       for (int group = 0; group < kGroupSlots; ++group) {
         bool kept = c.slotsKept && group <= 1;
-        EXPECT_EQ(regexp->groupStart[group] != nullptr, kept) << "group " << group;
-        EXPECT_EQ(regexp->groupEnd[group] != nullptr, kept) << "group " << group;
+        EXPECT_EQ(state.groupStart[group] != nullptr, kept) << "group " << group;
+        EXPECT_EQ(state.groupEnd[group] != nullptr, kept) << "group " << group;
       }
     }
   }
@@ -545,10 +549,12 @@ TEST_F(MatcherTest, HintRejectionsLeaveTheSlotsAsBefore) {
 // Sets match limits for one test and puts the previous ones back.
 class LimitsForTest {
  public:
-  explicit LimitsForTest(const MatchLimits& limits) : previous_(setMatchLimits(limits)) {}
-  ~LimitsForTest() { setMatchLimits(previous_); }
+  LimitsForTest(MatchState& state, const MatchLimits& limits)
+      : state_(state), previous_(state.setLimits(limits)) {}
+  ~LimitsForTest() { state_.setLimits(previous_); }
 
  private:
+  MatchState& state_;
   MatchLimits previous_;
 };
 
@@ -601,9 +607,9 @@ TEST_F(MatcherTest, PathologicalPatternsOnLongLines) {
     RegexpPtr regexp = compileOk(row.pattern);
     if (!regexp) continue;
     const char* subject = row.subject.c_str();
-    EXPECT_EQ(matchSubject(regexp.get(), subject),
+    EXPECT_EQ(matchSubject(regexp.get(), subject, state),
               row.result == 1 ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
-    std::vector<Span> actual = allSlots(*regexp, subject);
+    std::vector<Span> actual = allSlots(state, subject);
     for (int group = 0; row.result == 1 && group < kGroupSlots; ++group) {
       Span expected = group < static_cast<int>(row.groups.size()) ? row.groups[group] : kNull;
       EXPECT_EQ(actual[group], expected) << "group " << group;
@@ -626,7 +632,7 @@ TEST_F(MatcherTest, BudgetRunsOutWithoutTheMemo) {
   MatchLimits limits = defaultMatchLimits();
   limits.memoBits = 0;
   limits.budgetSteps = 100000;
-  LimitsForTest small(limits);
+  LimitsForTest small(state, limits);
   struct Case {
     const char* pattern;
     std::string subject;
@@ -645,12 +651,13 @@ TEST_F(MatcherTest, BudgetRunsOutWithoutTheMemo) {
     SCOPED_TRACE(c.pattern);
     RegexpPtr regexp = compileOk(c.pattern);
     const char* subject = c.subject.c_str();
-    EXPECT_EQ(matchSubject(regexp.get(), subject), c.outcome);
-    EXPECT_EQ(matchSubject(regexp.get(), subject, c.subject.size()), c.outcome);
-    EXPECT_EQ(matchPattern(regexp.get(), subject), c.outcome == MatchOutcome::kMatched ? 1 : 0);
+    EXPECT_EQ(matchSubject(regexp.get(), subject, state), c.outcome);
+    EXPECT_EQ(matchSubject(regexp.get(), subject, c.subject.size(), state), c.outcome);
+    EXPECT_EQ(matchPattern(regexp.get(), subject, state),
+              c.outcome == MatchOutcome::kMatched ? 1 : 0);
     if (c.outcome == MatchOutcome::kMatched) continue;
     for (int group = 0; group < kGroupSlots; ++group) {
-      EXPECT_EQ(slotSpan(*regexp, group, subject), kNull) << "group " << group;
+      EXPECT_EQ(slotSpan(state, group, subject), kNull) << "group " << group;
     }
   }
 }
@@ -663,15 +670,15 @@ TEST_F(MatcherTest, StackLimitEndsTheMatchAsOutOfMemory) {
   {
     MatchLimits limits = defaultMatchLimits();
     limits.stackBytes = 4 << 20;
-    LimitsForTest small(limits);
-    EXPECT_EQ(matchSubject(regexp.get(), subject.c_str()), MatchOutcome::kOutOfMemory);
-    EXPECT_EQ(slotSpan(*regexp, 0, subject.c_str()), kNull);
-    EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), kNull);
+    LimitsForTest small(state, limits);
+    EXPECT_EQ(matchSubject(regexp.get(), subject.c_str(), state), MatchOutcome::kOutOfMemory);
+    EXPECT_EQ(slotSpan(state, 0, subject.c_str()), kNull);
+    EXPECT_EQ(slotSpan(state, 1, subject.c_str()), kNull);
     // A short line still fits.
-    EXPECT_EQ(matchSubject(regexp.get(), "abac"), MatchOutcome::kMatched);
+    EXPECT_EQ(matchSubject(regexp.get(), "abac", state), MatchOutcome::kMatched);
   }
-  ASSERT_EQ(matchSubject(regexp.get(), subject.c_str()), MatchOutcome::kMatched);
-  EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{999999, 1000000}));
+  ASSERT_EQ(matchSubject(regexp.get(), subject.c_str(), state), MatchOutcome::kMatched);
+  EXPECT_EQ(slotSpan(state, 1, subject.c_str()), (Span{999999, 1000000}));
 }
 
 // The memo is one bit per node and subject position; a memo over the limit
@@ -685,9 +692,9 @@ TEST_F(MatcherTest, MemoLimitLeavesLongLinesToTheBudget) {
   for (uint64_t memoBits : {uint64_t{0}, uint64_t{1000}, uint64_t{1} << 28}) {
     SCOPED_TRACE(memoBits);
     limits.memoBits = memoBits;
-    LimitsForTest memo(limits);
-    ASSERT_EQ(matchSubject(regexp.get(), subject.c_str()), MatchOutcome::kMatched);
-    EXPECT_EQ(slotSpan(*regexp, 1, subject.c_str()), (Span{0, 300000}));
+    LimitsForTest memo(state, limits);
+    ASSERT_EQ(matchSubject(regexp.get(), subject.c_str(), state), MatchOutcome::kMatched);
+    EXPECT_EQ(slotSpan(state, 1, subject.c_str()), (Span{0, 300000}));
   }
 }
 
@@ -715,11 +722,11 @@ TEST_F(MatcherTest, LengthTakingEntry) {
     SCOPED_TRACE(std::string(c.pattern) + " on " + readable(c.subject.c_str()));
     RegexpPtr regexp = compileOk(c.pattern);
     const char* subject = c.subject.c_str();
-    EXPECT_EQ(matchSubject(regexp.get(), subject, c.subject.size()), c.outcome);
+    EXPECT_EQ(matchSubject(regexp.get(), subject, c.subject.size(), state), c.outcome);
     if (c.outcome == MatchOutcome::kMatched) {
-      EXPECT_EQ(slotSpan(*regexp, 0, subject), c.whole);
+      EXPECT_EQ(slotSpan(state, 0, subject), c.whole);
     }
-    EXPECT_EQ(matchSubject(regexp.get(), subject), c.outcome);
+    EXPECT_EQ(matchSubject(regexp.get(), subject, state), c.outcome);
   }
 }
 

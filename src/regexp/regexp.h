@@ -36,14 +36,10 @@ constexpr unsigned char kGroupOpen = 20;
 constexpr unsigned char kGroupClose = 30;
 
 /// One compiled pattern. Made by compilePattern with malloc; the caller owns
-/// it and releases it, if at all, with one free(). Only matchPattern writes
-/// it after compilation (the capture slots).
+/// it and releases it, if at all, with one free(). Nothing writes it after
+/// compilation: a match keeps all it writes, the capture slots included, in
+/// the caller's MatchState, so any number of threads may match it at once.
 struct Regexp {
-  /// Where group n began / ended in the subject of the last successful
-  /// match; null when the group took no part. Meaningful only after a match
-  /// that returned 1.
-  const char* groupStart[kGroupSlots];
-  const char* groupEnd[kGroupSlots];
   /// When not 0, every match begins with this byte.
   char firstChar;
   /// 1 when a match can begin only at the start of the subject.
@@ -63,7 +59,10 @@ struct Regexp {
 
 /// Receives every error message of the engine (compiler and matcher) before
 /// the operation fails. Null unless somebody installs one; the engine itself
-/// never prints.
+/// never prints. The one process-wide setting of the engine: installed, if
+/// at all, before any thread compiles or matches (the program never does;
+/// the engine's tests do), and only read afterwards. A hook that is called
+/// from several matching threads must be safe for that.
 using ErrorHook = void (*)(const char* message);
 extern ErrorHook errorHook;
 

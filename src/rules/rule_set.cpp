@@ -40,21 +40,20 @@ void RegularExpression::compile() {
   openingLiteralOnly_ = isOpeningLiteralOnly(program);
 }
 
-bool RegularExpression::matches(const char* line) const {
-  capturesClear_ = false;
-  lastOutcome_ = program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line);
-  return lastOutcome_ == MatchOutcome::kMatched;
+bool RegularExpression::matches(const char* line, MatchState& state) const {
+  if (program == nullptr) return refuse(state);
+  return matchSubject(program, line, state) == MatchOutcome::kMatched;
 }
 
-bool RegularExpression::matchesPastOpeningLiteral(const char* line, size_t length) const {
-  lastOutcome_ =
-      program == nullptr ? MatchOutcome::kNotMatched : matchSubject(program, line, length);
-  return lastOutcome_ == MatchOutcome::kMatched;
+bool RegularExpression::matchesPastOpeningLiteral(const char* line, size_t length,
+                                                  MatchState& state) const {
+  if (program == nullptr) return refuse(state);
+  return matchSubject(program, line, length, state) == MatchOutcome::kMatched;
 }
 
-std::string RegularExpression::capturedName() const {
-  const char* start = program->groupStart[1];
-  const char* end = program->groupEnd[1];
+std::string capturedName(const MatchState& state) {
+  const char* start = state.groupStart[1];
+  const char* end = state.groupEnd[1];
   if (start == nullptr || end == nullptr || end < start) return std::string();
   return std::string(start, end);
 }

@@ -33,44 +33,40 @@ class RegularExpression {
   /// that does not compile ends the run with "Failed to compile regexp".
   void compile();
 
-  /// True when the compiled pattern matches somewhere in line. A rule
-  /// without a program never matches. False too when the match ran out of
-  /// its time budget or of memory, which lastOutcome() then tells.
-  bool matches(const char* line) const;
+  /// True when the compiled pattern matches somewhere in line, with state
+  /// (the caller's, see MatchState): its slots then hold the captures. A
+  /// rule without a program never matches. False too when the match ran out
+  /// of its time budget or of memory, which state.lastOutcome() then tells.
+  /// Any thread: the rule is only read.
+  bool matches(const char* line, MatchState& state) const;
   /// matches for a line whose length is known: line[length] is its
   /// terminating NUL (a NUL before it still ends the line), so no strlen.
-  bool matches(const char* line, size_t length) const {
+  bool matches(const char* line, size_t length, MatchState& state) const {
     // Most lines of a log differ from an anchored rule in its opening
     // literal. Compared a word at a time, as the byte where they differ is
     // hard to foresee. A NUL inside the line differs from every byte of the
     // literal, as the matcher's end of subject would.
     size_t opening = openingLiteral_.size();
     if (opening != 0) {
-      if (length < opening) return refuse();
+      if (length < opening) return refuse(state);
       const char* literal = openingLiteral_.data();
       size_t i = 0;
       for (; i + sizeof(uint64_t) <= opening; i += sizeof(uint64_t)) {
         uint64_t lineWord, literalWord;
         std::memcpy(&lineWord, line + i, sizeof lineWord);
         std::memcpy(&literalWord, literal + i, sizeof literalWord);
-        if (lineWord != literalWord) return refuse();
+        if (lineWord != literalWord) return refuse(state);
       }
       for (; i < opening; ++i) {
-        if (line[i] != literal[i]) return refuse();
+        if (line[i] != literal[i]) return refuse(state);
       }
     }
-    capturesClear_ = false;
     if (openingLiteralOnly_) {
-      setOpeningLiteralMatch(program, line, openingLiteral_);
-      lastOutcome_ = MatchOutcome::kMatched;
+      state.setOpeningLiteralMatch(line, openingLiteral_);
       return true;
     }
-    return matchesPastOpeningLiteral(line, length);
+    return matchesPastOpeningLiteral(line, length, state);
   }
-  /// How the last matches call ended. kOutOfTime and kOutOfMemory mean the
-  /// answer is unknown (see matchSubject for the budget); kNotMatched also
-  /// for a rule without a program.
-  MatchOutcome lastOutcome() const { return lastOutcome_; }
 
   /// The byte every line this rule matches begins with, or -1 when the rule
   /// may match a line beginning with any byte (or is not compiled).
@@ -78,33 +74,27 @@ class RegularExpression {
     return openingLiteral_.empty() ? -1 : static_cast<unsigned char>(openingLiteral_[0]);
   }
 
-  /// Capture group 1 of the last successful match, copied; empty when the
-  /// group took no part.
-  std::string capturedName() const;
-
   char* pattern;
   Regexp* program;
 
  private:
   /// What the matcher answers for a line without the opening literal.
-  bool refuse() const {
-    if (!capturesClear_) clearCaptures(program);
-    capturesClear_ = true;
-    lastOutcome_ = MatchOutcome::kNotMatched;
+  static bool refuse(MatchState& state) {
+    state.refuse();
     return false;
   }
-  bool matchesPastOpeningLiteral(const char* line, size_t length) const;
+  bool matchesPastOpeningLiteral(const char* line, size_t length, MatchState& state) const;
 
-  mutable MatchOutcome lastOutcome_ = MatchOutcome::kNotMatched;
   // Most lines of a log fail an anchored rule at its first bytes: compared
   // here, they cost no call into the matcher.
   std::string_view openingLiteral_;
   // The pattern is "^" and that literal: a line that begins with it matches.
   bool openingLiteralOnly_ = false;
-  // Whether the slots are known to be all null, so a refusal need not
-  // clear them again.
-  mutable bool capturesClear_ = false;
 };
+
+/// Capture group 1 of the last successful match with state, copied; empty
+/// when the group took no part.
+std::string capturedName(const MatchState& state);
 
 /// A copy rule: the file named by group 1 goes below destination.
 class CopyRegularExpression : public RegularExpression {
@@ -145,7 +135,8 @@ using FirstByteIndex = std::array<uint8_t, 256>;
 FirstByteIndex everyListForEveryByte();
 
 /// Every rule of the run, by category. Filled once on the main thread by
-/// the configuration loader or the built-in rules; read-only afterwards.
+/// the configuration loader or the built-in rules; read-only afterwards, so
+/// that any thread may match its rules (each with a MatchState of its own).
 struct RuleSet {
   std::unique_ptr<std::string> basedir;  // null: copy rules never act
   std::unique_ptr<RegularExpression> serverLogRule;

@@ -35,15 +35,18 @@ TEST(RegularExpressionTest, MatchesWithOrWithoutTheLength) {
     SCOPED_TRACE(std::string(row.pattern) + " on " + row.line);
     RegularExpression rule(row.pattern);
     rule.compile();
-    EXPECT_EQ(rule.matches(row.line), row.matched);
-    EXPECT_EQ(rule.lastOutcome(), row.matched ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
+    MatchState state;
+    EXPECT_EQ(rule.matches(row.line, state), row.matched);
+    EXPECT_EQ(state.lastOutcome(),
+              row.matched ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
     if (row.matched) {
-      EXPECT_EQ(rule.capturedName(), row.captured);
+      EXPECT_EQ(capturedName(state), row.captured);
     }
-    EXPECT_EQ(rule.matches(row.line, std::strlen(row.line)), row.matched);
-    EXPECT_EQ(rule.lastOutcome(), row.matched ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
+    EXPECT_EQ(rule.matches(row.line, std::strlen(row.line), state), row.matched);
+    EXPECT_EQ(state.lastOutcome(),
+              row.matched ? MatchOutcome::kMatched : MatchOutcome::kNotMatched);
     if (row.matched) {
-      EXPECT_EQ(rule.capturedName(), row.captured);
+      EXPECT_EQ(capturedName(state), row.captured);
     }
   }
 }
@@ -51,9 +54,10 @@ TEST(RegularExpressionTest, MatchesWithOrWithoutTheLength) {
 TEST(RegularExpressionTest, RuleWithoutPatternNeverMatches) {
   RegularExpression rule(nullptr);
   rule.compile();
-  EXPECT_FALSE(rule.matches("anything"));
-  EXPECT_FALSE(rule.matches("anything", 8));
-  EXPECT_EQ(rule.lastOutcome(), MatchOutcome::kNotMatched);
+  MatchState state;
+  EXPECT_FALSE(rule.matches("anything", state));
+  EXPECT_FALSE(rule.matches("anything", 8, state));
+  EXPECT_EQ(state.lastOutcome(), MatchOutcome::kNotMatched);
 }
 
 // A match that cannot finish is told apart from a line that does not match.
@@ -79,18 +83,18 @@ TEST(RegularExpressionTest, OutcomeOfAMatchThatCannotFinish) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.pattern);
-    MatchLimits previous = setMatchLimits(row.limits);
+    MatchState state;
+    state.setLimits(row.limits);
     RegularExpression rule(row.pattern);
     rule.compile();
-    EXPECT_EQ(rule.matches(row.line.c_str()), row.outcome == MatchOutcome::kMatched);
-    EXPECT_EQ(rule.lastOutcome(), row.outcome);
-    EXPECT_EQ(rule.matches(row.line.c_str(), row.line.size()),
+    EXPECT_EQ(rule.matches(row.line.c_str(), state), row.outcome == MatchOutcome::kMatched);
+    EXPECT_EQ(state.lastOutcome(), row.outcome);
+    EXPECT_EQ(rule.matches(row.line.c_str(), row.line.size(), state),
               row.outcome == MatchOutcome::kMatched);
-    EXPECT_EQ(rule.lastOutcome(), row.outcome);
+    EXPECT_EQ(state.lastOutcome(), row.outcome);
     // The next match starts afresh.
-    EXPECT_FALSE(rule.matches("z"));
-    EXPECT_EQ(rule.lastOutcome(), MatchOutcome::kNotMatched);
-    setMatchLimits(previous);
+    EXPECT_FALSE(rule.matches("z", state));
+    EXPECT_EQ(state.lastOutcome(), MatchOutcome::kNotMatched);
   }
 }
 
@@ -111,15 +115,19 @@ TEST(RegularExpressionTest, RefusalByOpeningLiteralIsTheMatchersAnswer) {
     rule.compile();
     Regexp* reference = compilePattern(pattern);
     ASSERT_NE(reference, nullptr);
+    MatchState referenceState;
+    MatchState state;
     for (const std::string& line : lines) {
       SCOPED_TRACE(line);
-      bool expected = matchSubject(reference, line.c_str(), line.size()) == MatchOutcome::kMatched;
-      EXPECT_EQ(rule.matches(line.c_str(), line.size()), expected);
+      bool expected = matchSubject(reference, line.c_str(), line.size(), referenceState) ==
+                      MatchOutcome::kMatched;
+      EXPECT_EQ(rule.matches(line.c_str(), line.size(), state), expected);
+      EXPECT_EQ(state.lastOutcome(), referenceState.lastOutcome());
       for (int slot = 0; slot < kGroupSlots; ++slot) {
-        const char* start = reference->groupStart[slot];
-        const char* end = reference->groupEnd[slot];
-        EXPECT_EQ(rule.program->groupStart[slot], start) << "slot " << slot;
-        EXPECT_EQ(rule.program->groupEnd[slot], end) << "slot " << slot;
+        const char* start = referenceState.groupStart[slot];
+        const char* end = referenceState.groupEnd[slot];
+        EXPECT_EQ(state.groupStart[slot], start) << "slot " << slot;
+        EXPECT_EQ(state.groupEnd[slot], end) << "slot " << slot;
       }
     }
     std::free(reference);
@@ -164,16 +172,17 @@ TEST(RuleSetTest, FirstByteIndexLeavesOutOnlyListsThatCannotMatch) {
       {kIgnoreList, &ruleSet.ignoreRules},
       {kSuccessList, &ruleSet.successRules},
       {kFailureList, &ruleSet.failureRules}};
+  MatchState state;
   for (const char* line : lines) {
     uint8_t indexed = ruleSet.listsByFirstByte[static_cast<unsigned char>(line[0])];
     for (const auto& [bit, rules] : lists) {
       for (const auto& rule : *rules) {
-        if (rule->matches(line, std::strlen(line))) {
+        if (rule->matches(line, std::strlen(line), state)) {
           EXPECT_TRUE(indexed & bit) << line;
         }
       }
     }
-    if (ruleSet.summaryRule->matches(line)) {
+    if (ruleSet.summaryRule->matches(line, state)) {
       EXPECT_TRUE(indexed & kSummaryList) << line;
     }
   }

@@ -105,8 +105,12 @@ char** sanitizeArguments(int wordCount, char** words) {
 void onStdoutLine(const char* piece, size_t length) {
   echo(stdout, "stdout: ", piece, length);
   const RegularExpression* rule = ruleSet.serverLogRule.get();
-  if (rule != nullptr && rule->matches(piece)) {
-    std::string path = rule->capturedName();
+  if (rule == nullptr) return;
+  // The stdout reader's own: the stderr reader may be classifying meanwhile.
+  // Kept for the thread's life, so a line costs no allocation.
+  thread_local MatchState state;
+  if (rule->matches(piece, state)) {
+    std::string path = capturedName(state);
     rejectListedLog(path.c_str());
     processLogFile(path.c_str());
     // The lines it printed may be all there is for a long while.

@@ -35,7 +35,8 @@ std::string finalLogPath(int wordCount, char** words, bool sanitize);
 /// -debug), with a line end, flushed at once; when the server-log rule
 /// matches the piece (as text up to its first NUL), analyses the file named
 /// by its group 1 there and then, unless it is a listing file of the run,
-/// which ends the run. Stdout reader thread.
+/// which ends the run. Stdout reader thread (any thread matches with a state
+/// of its own).
 void onStdoutLine(const char* piece, size_t length);
 
 /// Echoes a stderr piece on stderr, every byte of it ("stderr: " first under

@@ -29,6 +29,6 @@ void StreamLines::finish() {
 
 void StreamLines::endLine() {
   if (line_.empty()) return;
-  classifyLine({log_, lineEnds_ + 1, line_.c_str(), line_.size()});
+  classifyLine({log_, lineEnds_ + 1, line_.c_str(), line_.size()}, state_);
   line_.clear();
 }

@@ -12,18 +12,19 @@ void scanCodes(const char* path) {
   std::printf("Scanning %s...\n", path);
   RegularExpression codePattern("^([EIW][0-9]+):");
   codePattern.compile();
+  MatchState state;
   HashSet counts;
   std::FILE* file = openLogFile(path);
   if (file == nullptr) exitWithError("Failed to open \"%s\"\n", path);
   {
     LogReader reader(file, path);
     while (char* line = reader.readLogLine()) {
-      if (!codePattern.matches(line)) continue;
+      if (!codePattern.matches(line, state)) continue;
       // The code is counted in place: group 1 ends at the colon, which
       // stands in the reader's own buffer and is not needed again.
-      char* codeEnd = line + (codePattern.program->groupEnd[1] - line);
+      char* codeEnd = line + (state.groupEnd[1] - line);
       *codeEnd = '\0';
-      counts.add(codePattern.program->groupStart[1]);
+      counts.add(state.groupStart[1]);
     }
   }
   closeLogFile(file);

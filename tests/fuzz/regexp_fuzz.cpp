@@ -23,10 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (regexp == nullptr) return 0;
   const char* text = subject.c_str();
   const char* end = text + std::char_traits<char>::length(text);
-  if (matchPattern(regexp, text) == 1) {
+  // Kept from input to input, as a reader keeps its state from line to line.
+  static MatchState state;
+  if (matchPattern(regexp, text, state) == 1) {
     for (int n = 0; n < kGroupSlots; n++) {
-      const char* start = regexp->groupStart[n];
-      const char* stop = regexp->groupEnd[n];
+      const char* start = state.groupStart[n];
+      const char* stop = state.groupEnd[n];
       if ((start == nullptr) != (stop == nullptr)) std::abort();
       if (start != nullptr && !(text <= start && start <= stop && stop <= end)) std::abort();
       if (n == 0 && start == nullptr) std::abort();
