@@ -1,5 +1,6 @@
 // Exec mode end to end: the watched tool (tools/watched_tool) is run, its
 // output echoed live, its logs analysed, its exit code reported.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -486,6 +487,141 @@ TEST_F(LeftHelperTest, AHelperLeftRunningDoesNotHoldStderrOpen) {
       "Wine hands its own Unix stderr (its debug output) down to every process it starts, "
       "whatever the handles say: the helper holds tarnwick's stderr there");
   expectEndedBeforeTheHelper(run(args_));
+}
+
+// Both streams at full speed under -classifyoutput: the stdout reader tries
+// the server-log rule on each of its lines while the stderr reader
+// classifies, and each stream's lines are each counted once.
+std::string numbered(int count, const std::string& text) {
+  std::string lines;
+  for (int n = 1; n <= count; ++n) {
+    std::string line = text;
+    line.replace(line.find('#'), 1, std::to_string(n));
+    lines += line + "\n";
+  }
+  return lines;
+}
+
+TEST_F(ExecTest, BothStreamsAreClassifiedAtFullSpeedWhileTheServerLogRuleIsTried) {
+  const int lines = 20000;
+  const std::string out = "Compiling module # of the Server build";
+  const std::string err = "E00040012: Cannot resolve symbol #";
+  const std::vector<std::string> words = {"errs:" + std::to_string(lines) + ":" + err,
+                                          "outs:" + std::to_string(lines) + ":" + out,
+                                          "out:I00020110: done"};
+  const std::string echoed = numbered(lines, out) + "I00020110: done\n";
+  const std::string totals =
+      summary(1, lines, 0, 0, lines) + std::to_string(lines) + " failures detected\n";
+  // A fault that loses a line or mixes the readers' matches up need not
+  // show at every run.
+  for (int round = 1; round <= 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    RunResult result = runExec({"-classifyoutput"}, words);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out == textMode(echoed + totals))
+        << "ends with: "
+        << result.out.substr(result.out.size() - std::min<size_t>(200, result.out.size()));
+    EXPECT_TRUE(result.err == textMode(numbered(lines, err)))
+        << "stderr of " << result.err.size() << " bytes";
+  }
+}
+
+TEST_F(ExecTest, AServerLogNamedWhileStderrFloodsIsAnalysedThere) {
+  // The tool serves each log through a named pipe and goes on once it has
+  // been read, so the analysis comes right after the line that names it,
+  // while the stderr reader classifies the flood.
+  std::string pipe =
+      windowsTarget() ? "\\\\.\\pipe\\" + folder_.substr(folder_.rfind('/') + 1) : "served.log";
+  const int lines = 20000;
+  const int logs = 5;
+  const std::string err = "E00040012: Cannot resolve symbol #";
+  const std::string compiling = "Compiling module # of the Server build";
+  std::vector<std::string> words = {"errs:" + std::to_string(lines) + ":" + err,
+                                    "logline:E1: server", "logline:I00020110: built"};
+  std::string echoed;
+  for (int log = 1; log <= logs; ++log) {
+    words.push_back("outs:1000:" + compiling);
+    words.push_back("serve:" + pipe);
+    echoed += numbered(1000, compiling) + "See server log file " + pipe +
+              " for details\nProcessing " + pipe + "...\nE1: server\n";
+  }
+  words.push_back("out:I00020110: done");
+  echoed += "I00020110: done\n";
+  // The stdout lines, the server logs' lines and the flood are each counted.
+  const std::string totals = summary(logs + 1, lines + logs, 0, 0, 1000 * logs + logs) +
+                             std::to_string(lines + logs) + " failures detected\n";
+  RunResult result = runExec({"-classifyoutput"}, words);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(result.out == textMode(echoed + totals))
+      << "ends with: "
+      << result.out.substr(result.out.size() - std::min<size_t>(300, result.out.size()));
+  EXPECT_TRUE(result.err == textMode(numbered(lines, err)))
+      << "stderr of " << result.err.size() << " bytes";
+}
+
+// The copy and list actions of both streams at once: every entry listed,
+// every copy made, every counter and report entry kept. The classifier
+// holds the record's lock around each line's counters and actions; without
+// it the two readers race on the listing file's count, the counters and the
+// listeners, which ThreadSanitizer reports at once (a plain build shows it
+// in some runs only).
+TEST_F(ExecTest, ListingsAndCopiesOfBothStreamsAtOnceLoseNothing) {
+  const int lines = 5000;
+  const int every = 100;  // a line whose number ends in 00 also copies its file
+  makeFolder("src");
+  for (const char* stream : {"o", "e"}) {
+    for (int n = every; n <= lines; n += every) {
+      writeFile("src/" + std::string(stream) + std::to_string(n) + ".dll", stream);
+    }
+  }
+  makeFolder("drop");
+  writeFile("rules.xml", "<?xml version=\"1.0\"?>\n<tarnwick basedir=\"" + targetPath("src") +
+                             "\">\n  <success>^I00020110:</success>\n"
+                             "  <copy dst=\"" +
+                             targetPath("drop") +
+                             "\">^Built (.*00\\.dll)$</copy>\n"
+                             "  <list file=\"built.lst\">^Built (.+)$</list>\n</tarnwick>\n");
+  const std::string source = targetPath("src") + separator();
+  const std::string out = "Built " + source + "o#.dll";
+  const std::string err = "Built " + source + "e#.dll";
+  RunResult result = runExec({"-cfg", "rules.xml", "-classifyoutput", "-json", "r.json"},
+                             {"errs:" + std::to_string(lines) + ":" + err,
+                              "outs:" + std::to_string(lines) + ":" + out, "out:I00020110: done"});
+  const int copies = 2 * lines / every;
+  EXPECT_EQ(result.status, 0) << result.out.substr(0, 300);
+  EXPECT_TRUE(result.out == textMode(numbered(lines, out) + "I00020110: done\n" +
+                                     copySummary(1, 0, 0, 0, 2 * lines, copies, 0)))
+      << "ends with: "
+      << result.out.substr(result.out.size() - std::min<size_t>(300, result.out.size()));
+
+  // Each stream's entries in its own order, the two interleaved anyhow.
+  std::vector<std::string> entries[2];
+  std::string listed = exists("built.lst") ? readFile("built.lst") : "";
+  for (size_t start = 0, end; (end = listed.find('\n', start)) != std::string::npos;
+       start = end + 1) {
+    std::string entry = listed.substr(start, end - start);
+    if (!entry.empty() && entry.back() == '\r') entry.pop_back();
+    entries[entry.compare(0, source.size() + 1, source + "e") == 0].push_back(entry);
+  }
+  const std::string wanted[2] = {numbered(lines, source + "o#.dll"),
+                                 numbered(lines, source + "e#.dll")};
+  for (int stream = 0; stream < 2; ++stream) {
+    std::string got;
+    for (const std::string& entry : entries[stream]) got += entry + "\n";
+    EXPECT_TRUE(got == wanted[stream])
+        << "stream " << stream << ": " << entries[stream].size() << " entries";
+  }
+  int copied = 0;
+  for (const char* stream : {"o", "e"}) {
+    for (int n = every; n <= lines; n += every) {
+      std::string name = std::string(stream) + std::to_string(n) + ".dll";
+      copied += exists("drop/" + name) && readFile("drop/" + name) == stream;
+    }
+  }
+  EXPECT_EQ(copied, copies);
+  std::string report = exists("r.json") ? readFile("r.json") : "";
+  EXPECT_NE(report.find("\"entries\":" + std::to_string(2 * lines)), std::string::npos)
+      << report.substr(0, 300);
 }
 
 TEST_F(ExecTest, NamesOutsideAsciiReachTheToolUnchanged) {

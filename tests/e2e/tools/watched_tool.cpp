@@ -22,6 +22,10 @@
 //                        the last one shorter; when EVERY is not 0, every EVERYth
 //                        stdout line instead names the server log PREFIX<k>.log,
 //                        written just before with the line "I00020110: soak <k>"
+//   outs:N:TEXT          N lines of TEXT on stdout, each '#' in it the line's
+//                        number (1 to N), written in large blocks at full speed
+//   errs:N:TEXT          the same on stderr, on a thread of its own: the next
+//                        words go on meanwhile; the tool waits for it at its end
 //   both:N               "OUT 1" on stdout, "ERR 1" on stderr, ... to "OUT N", "ERR N"
 //   note:PATH:TEXT       appends TEXT and "\n" to file PATH at once
 //   detach ARGS...       (the last word) starts a copy of itself with ARGS that
@@ -44,6 +48,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "watched_tool/platform.h"
@@ -125,6 +130,35 @@ void flood(std::FILE* stream, const char* tag, unsigned long long total, unsigne
   std::fflush(stream);
 }
 
+/// The lines of "outs:" and "errs:" (see above). In large blocks, so that
+/// the tool is never the slow end.
+void numberedLines(std::FILE* stream, unsigned long count, const std::string& text,
+                   const std::string& eol) {
+  std::string block;
+  for (unsigned long line = 1; line <= count; ++line) {
+    for (char c : text) {
+      if (c == '#') {
+        block += std::to_string(line);
+      } else {
+        block += c;
+      }
+    }
+    block += eol;
+    if (block.size() >= 65536 || line == count) {
+      std::fwrite(block.data(), 1, block.size(), stream);
+      block.clear();
+    }
+  }
+  std::fflush(stream);
+}
+
+/// N and TEXT of "N:TEXT".
+std::pair<unsigned long, std::string> countAndText(const std::string& rest) {
+  size_t colon = rest.find(':');
+  return {std::strtoul(rest.c_str(), nullptr, 10),
+          colon == std::string::npos ? std::string() : unescape(rest.substr(colon + 1))};
+}
+
 int together(int argc, char** argv) {
   if (argc < 5) return 2;
   std::vector<std::string> args(argv + 5, argv + argc);
@@ -153,6 +187,7 @@ int main(int argc, char** argv) {
   std::vector<std::pair<std::string, bool>> logFiles;  // path, append
   int exitCode = 0;
   bool raiseTerm = false;
+  std::vector<std::thread> writers;  // of "errs:"
   for (int i = 1; i < argc; ++i) {
     std::string word = argv[i];
     std::string rest;
@@ -213,6 +248,12 @@ int main(int argc, char** argv) {
       std::thread errors(flood, stderr, "err", total, 0, std::string());
       flood(stdout, "out", total, every, prefix);
       errors.join();
+    } else if (startsWith(word, "outs:", &rest)) {
+      auto [count, text] = countAndText(rest);
+      numberedLines(stdout, count, text, eol);
+    } else if (startsWith(word, "errs:", &rest)) {
+      auto [count, text] = countAndText(rest);
+      writers.emplace_back(numberedLines, stderr, count, text, eol);
     } else if (startsWith(word, "both:", &rest)) {
       for (int n = 1; n <= std::atoi(rest.c_str()); ++n) {
         std::fprintf(stdout, "OUT %d%s", n, eol.c_str());
@@ -235,6 +276,7 @@ int main(int argc, char** argv) {
       raiseTerm = true;
     }
   }
+  for (std::thread& writer : writers) writer.join();
   for (const auto& [path, append] : logFiles) {
     std::FILE* file = std::fopen(path.c_str(), append ? "ab" : "wb");
     if (file == nullptr) continue;
