@@ -17,10 +17,8 @@ struct FreeRegexp {
 };
 using RegexpPtr = std::unique_ptr<Regexp, FreeRegexp>;
 
-/// Every message the engine reported since the test began.
-inline std::vector<std::string> reported;
-
-/// Installs a recording errorHook for the life of each test.
+/// Installs a recording errorHook for the life of each test, which matches
+/// on its own thread only.
 class RecordingHookTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -28,6 +26,9 @@ class RecordingHookTest : public ::testing::Test {
     errorHook = [](const char* message) { reported.emplace_back(message); };
   }
   void TearDown() override { errorHook = nullptr; }
+
+  /// Every message the engine reported since the test began.
+  static inline std::vector<std::string> reported;
 };
 
 #endif
