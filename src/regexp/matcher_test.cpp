@@ -284,6 +284,39 @@ TEST_F(MatcherTest, TableOfPatternsAndSubjects) {
   }
 }
 
+// Sets match limits for one test and puts the previous ones back.
+class LimitsForTest {
+ public:
+  LimitsForTest(MatchState& state, const MatchLimits& limits)
+      : state_(state), previous_(state.setLimits(limits)) {}
+  ~LimitsForTest() { state_.setLimits(previous_); }
+
+ private:
+  MatchState& state_;
+  MatchLimits previous_;
+};
+
+// A compiled program is only read by a match, whatever the outcome: that is
+// what lets threads share it.
+TEST_F(MatcherTest, MatchingNeverWritesTheProgram) {
+  MatchLimits memoAtOnce = defaultMatchLimits();
+  memoAtOnce.plainSteps = 0;
+  for (const Row& row : kRows) {
+    SCOPED_TRACE("pattern /" + readable(row.pattern) + "/ subject \"" + readable(row.subject) +
+                 "\"");
+    RegexpPtr regexp = compileOk(row.pattern);
+    if (!regexp) continue;
+    const std::string before(reinterpret_cast<const char*>(regexp.get()),
+                             sizeof(Regexp) + static_cast<size_t>(regexp->programSize));
+    for (bool memo : {false, true}) {
+      LimitsForTest limits(state, memo ? memoAtOnce : defaultMatchLimits());
+      EXPECT_EQ(matchPattern(regexp.get(), row.subject, state), row.result);
+      matchSubject(regexp.get(), row.subject, std::strlen(row.subject), state);
+    }
+    EXPECT_TRUE(std::string(reinterpret_cast<const char*>(regexp.get()), before.size()) == before);
+  }
+}
+
 TEST_F(MatcherTest, NineGroupsEachGetTheirByte) {
   RegexpPtr regexp = compileOk("(a)(b)(c)(d)(e)(f)(g)(h)(i)");
   const char* subject = "xabcdefghi";
@@ -545,18 +578,6 @@ TEST_F(MatcherTest, HintRejectionsLeaveTheSlotsAsBefore) {
     }
   }
 }
-
-// Sets match limits for one test and puts the previous ones back.
-class LimitsForTest {
- public:
-  LimitsForTest(MatchState& state, const MatchLimits& limits)
-      : state_(state), previous_(state.setLimits(limits)) {}
-  ~LimitsForTest() { state_.setLimits(previous_); }
-
- private:
-  MatchState& state_;
-  MatchLimits previous_;
-};
 
 std::string words(int count, const char* end) {
   std::string line = "I00020110: ";
