@@ -14,7 +14,7 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "report/fresh_run_test_support.h"
+#include "rules/fresh_run_test_support.h"
 #include "rules/rule_set.h"
 
 class ActionTest : public ::testing::Test {

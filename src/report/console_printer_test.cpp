@@ -5,17 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "report/fresh_run_test_support.h"
-
 namespace {
-
-// Every unit test starts in a fresh run whose messages reach stdout.
-class FreshRunEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { startFreshRun(); }
-};
-const ::testing::Environment* const kFreshRun =
-    ::testing::AddGlobalTestEnvironment(new FreshRunEnvironment);
 
 std::string printed(bool debug, const ClassifiedLine& line) {
   std::FILE* stream = std::tmpfile();
