@@ -102,8 +102,9 @@ std::FILE* openLogFile(const char* path);
 /// Closes a file of openLogFile; the standard input stays open.
 void closeLogFile(std::FILE* file);
 
-/// Prints "Processing <path>...", classifies every line of the file in
-/// order, and closes it. A file that does not open ends the run with
+/// Tells the run record that the log starts (the console shows "Processing
+/// <path>..."), classifies every line of the file in order, tells the record
+/// that the log ended, and closes it. A file that does not open ends the run with
 /// "Failed to open". Runs on one thread at a time (main or stdout reader).
 void processLogFile(const char* path);
 
