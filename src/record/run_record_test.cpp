@@ -6,74 +6,11 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "record/record_test_support.h"
+
 namespace {
-
-/// Writes each event it hears as one line of a transcript that listeners
-/// may share, after its own name: the order of the lines is the order in
-/// which the listeners heard the events.
-class Transcript : public RunListener {
- public:
-  Transcript(std::string name, std::vector<std::string>& lines) : name_(name), lines_(lines) {}
-
-  void logStarted(const char* path) override { add("logStarted " + std::string(path)); }
-  void lineClassified(const ClassifiedLine& line) override {
-    static const char* const kNames[] = {"ignore", "success", "failure", "summary", "unmatched"};
-    add("line " + std::string(kNames[static_cast<int>(line.lineClass)]) + " " + line.log + ":" +
-        std::to_string(line.lineNumber) + " [" + std::string(line.text, line.length) + "] " +
-        (line.rule != nullptr ? line.rule : "-"));
-  }
-  void logFinished(const char* path, uint64_t lines) override {
-    add("logFinished " + std::string(path) + " " + std::to_string(lines));
-  }
-  void copyTried(const CopyAttempt& copy) override {
-    add("copy " + std::string(copy.from) + " -> " + copy.to + (copy.ok ? " ok" : " failed: ") +
-        (copy.error != nullptr ? copy.error : ""));
-  }
-  void listingEntryWritten(const char* listingPath, const char* entry) override {
-    add("entry " + std::string(listingPath) + " " + entry);
-  }
-  void listingFile(const char* path) override { add("listingFile " + std::string(path)); }
-  void toolStarted(const char* commandLine) override {
-    add("toolStarted " + std::string(commandLine));
-  }
-  void toolEnded(bool started, int32_t exitCode) override {
-    add("toolEnded " + std::string(started ? "started " : "not started ") +
-        std::to_string(exitCode));
-  }
-  void message(const char* text, size_t length) override {
-    add("message [" + std::string(text, length) + "]");
-  }
-  void runEnded(int status, const char* fatalMessage) override {
-    add("runEnded " + std::to_string(status) + " " +
-        (fatalMessage != nullptr ? fatalMessage : "-"));
-    if (onEnd) onEnd();
-  }
-
-  /// Called from runEnded, as the fatal path would be from inside a listener.
-  std::function<void()> onEnd;
-
- private:
-  void add(const std::string& line) { lines_.push_back(name_ + ": " + line); }
-
-  std::string name_;
-  std::vector<std::string>& lines_;
-};
-
-ClassifiedLine lineOf(LineClass lineClass, uint64_t number, const char* text,
-                      const char* rule = nullptr) {
-  return ClassifiedLine{lineClass, "a.log", number, text, std::strlen(text), rule};
-}
-
-/// The counters as "ignore success failure summary unmatched copied copyFail".
-std::string countersOf(const RunTotals& totals) {
-  return std::to_string(totals.ignoreCount) + " " + std::to_string(totals.successCount) + " " +
-         std::to_string(totals.failureCount) + " " + std::to_string(totals.summaryCount) + " " +
-         std::to_string(totals.unmatchedCount) + " " + std::to_string(totals.copiedCount) + " " +
-         std::to_string(totals.copyFailCount);
-}
 
 TEST(RunRecordTest, CountsEachClassAndEachCopyOutcome) {
   RunRecord record;
@@ -272,43 +209,6 @@ TEST(RunRecordTest, OnlyASharedRecordHoldsItsLock) {
   }
   record.setShared(false);
   EXPECT_FALSE(record.hold().owns_lock());
-}
-
-// Starts threads: runs under ThreadSanitizer with the other thread tests.
-TEST(RunRecordTest, ASharedRecordLosesNoEventOfTwoThreads) {
-  // Both readers of exec mode classify the tool's lines at once, each line
-  // under the record's lock as exec mode holds it.
-  const int kLines = 20000;
-  std::vector<std::string> lines;
-  Transcript a("A", lines);
-  RunRecord record;
-  record.addListener(&a);
-  record.setShared(true);
-  auto classify = [&](const char* log, LineClass lineClass) {
-    for (int n = 1; n <= kLines; ++n) {
-      std::unique_lock<std::recursive_mutex> line = record.hold();
-      record.lineClassified({lineClass, log, static_cast<uint64_t>(n), "x", 1, nullptr});
-      if (n % 100 == 0) record.copyTried({"f", "t", lineClass == LineClass::failure, nullptr});
-    }
-  };
-  std::thread out(classify, kStdoutLog, LineClass::failure);
-  std::thread err(classify, kStderrLog, LineClass::unmatched);
-  out.join();
-  err.join();
-  record.runEnded(0, nullptr);
-  EXPECT_EQ(countersOf(record.totals()), "0 0 20000 0 20000 200 200");
-  ASSERT_EQ(lines.size(), static_cast<size_t>(2 * kLines + 400 + 1));
-  EXPECT_EQ(lines.back(), "A: runEnded 0 -");
-  // Each thread's events keep their own order.
-  uint64_t next[2] = {1, 1};
-  for (const std::string& line : lines) {
-    bool fromOut = line.find(" <stdout>:") != std::string::npos;
-    if (!fromOut && line.find(" <stderr>:") == std::string::npos) continue;
-    const std::string expected = std::to_string(next[fromOut ? 0 : 1]++) + " [x]";
-    EXPECT_NE(line.find(":" + expected), std::string::npos) << line;
-  }
-  EXPECT_EQ(next[0], static_cast<uint64_t>(kLines + 1));
-  EXPECT_EQ(next[1], static_cast<uint64_t>(kLines + 1));
 }
 
 }  // namespace
