@@ -488,11 +488,11 @@ TEST_F(LeftHelperTest, AHelperLeftRunningDoesNotHoldStderrOpen) {
   expectEndedBeforeTheHelper(run(args_));
 }
 
-const char kNoLogFileWarning[] = "WARNING: found -o/-oa switch, but no logfile give\n";
+const char kWarning[] = "WARNING: found -o/-oa switch, but no logfile give\n";
 
 /// The rules most configured runs here share; the server-log rule is added
 /// per test.
-const char kServerLogRules[] =
+const char kRules[] =
     "  <success>^I00020110:</success>\n"
     "  <failure>^E[0-9]+:</failure>\n";
 
@@ -597,15 +597,15 @@ TEST_F(ExecTest, LogSwitchesUnderDebug) {
   };
   const std::string built = "logline:I00020110: built";
   const Row rows[] = {
-      {"-o last", {"-o"}, kNoLogFileWarning, kNoTotals, 1},
-      {"-oa last", {"-oa"}, kNoLogFileWarning, kNoTotals, 1},
+      {"-o last", {"-o"}, kWarning, kNoTotals, 1},
+      {"-oa last", {"-oa"}, kWarning, kNoTotals, 1},
       {"a switch names a switch", {"-o", "-o"}, "", "Processing -o...\n" + kNoTotals, 1},
       {"-oa then -o names -o", {"-oa", "-o"}, "", "Processing -o...\n" + kNoTotals, 1},
       {"switches are case-sensitive", {built, "-O", "x.log"}, "", kNoTotals, 1},
       {"switches are whole words", {built, "-ox", "x.log", "-o=x.log"}, "", kNoTotals, 1},
       {"an earlier log stays after the warning",
        {built, "-oa", "a.log", "-o"},
-       kNoLogFileWarning,
+       kWarning,
        "Processing a.log...\n" + summary(1, 0, 0, 0, 0),
        0},
       {"the last log wins",
@@ -756,7 +756,7 @@ TEST_F(ExecTest, TheServerLogRuleComesFromTheConfiguration) {
   const std::string builtIn = "See server log file srv.log for details";
   struct Row {
     const char* name;
-    std::string logfile;  // elements added to kServerLogRules
+    std::string logfile;  // elements added to kRules
     std::vector<std::string> words;
     std::string out;
     int status;
@@ -795,7 +795,7 @@ TEST_F(ExecTest, TheServerLogRuleComesFromTheConfiguration) {
        1},
   };
   for (const Row& row : rows) {
-    writeFile("rules.xml", inRoot(std::string(kServerLogRules) + row.logfile + "\n"));
+    writeFile("rules.xml", inRoot(std::string(kRules) + row.logfile + "\n"));
     RunResult result = runExec({"-cfg", "rules.xml"}, row.words);
     EXPECT_EQ(result.status, row.status) << row.name;
     EXPECT_EQ(result.out, textMode(row.out)) << row.name;
@@ -813,10 +813,9 @@ TEST_F(ExecTest, TheServerLogPatternIsCompiledInExecModeOnlyAndLast) {
     int status;
   };
   const Row rows[] = {
-      {"log mode never compiles it", std::string(kServerLogRules) + "<logfile>(</logfile>\n", false,
+      {"log mode never compiles it", std::string(kRules) + "<logfile>(</logfile>\n", false,
        "Processing build.log...\n" + summary(1, 0, 0, 0, 0), 0},
-      {"exec mode does, before the tool runs",
-       std::string(kServerLogRules) + "<logfile>(</logfile>\n", true,
+      {"exec mode does, before the tool runs", std::string(kRules) + "<logfile>(</logfile>\n", true,
        "Failed to compile regexp \"(\"\n", 1},
       {"after every other rule",
        "<logfile>(</logfile>\n<list file=\"x.lst\">a)</list>\n<success>^I00020110:</success>\n",
@@ -873,9 +872,9 @@ TEST_F(ExecTest, AToolThatDoesNotStartAfterTheWarning) {
   };
   const std::string failed = "ERROR: Execute - Couldn't create process, ";
   const Row rows[] = {
-      {{"-exec", "-o"}, kNoLogFileWarning + failed + "\"-o\"\nERROR: Failed to start '\"-o\"'\n"},
+      {{"-exec", "-o"}, kWarning + failed + "\"-o\"\nERROR: Failed to start '\"-o\"'\n"},
       {{"-debug", "-exec", "-oa"},
-       kNoLogFileWarning + std::string("cmd = [\"-oa\"]\n") + failed +
+       kWarning + std::string("cmd = [\"-oa\"]\n") + failed +
            "\"-oa\"\nERROR: Failed to start '\"-oa\"'\n"},
       {{"-exec", "no-such-tool \"x\"", "y\\"},
        failed +
@@ -924,7 +923,7 @@ TEST_F(ExecTest, TheLogsAloneJudgeTheRun) {
 }
 
 TEST_F(ExecTest, CopyRulesGiveTheLongSummary) {
-  writeFile("rules.xml", inRoot(std::string(kServerLogRules) + "<copy dst=\".\">^C (.+)$</copy>\n" +
+  writeFile("rules.xml", inRoot(std::string(kRules) + "<copy dst=\".\">^C (.+)$</copy>\n" +
                                 "<logfile>^LOG (.+)$</logfile>\n"));
   writeFile("srv.log", "I00020110: built\nC x\n");
   RunResult result = runExec({"-cfg", "rules.xml"}, {"out:LOG srv.log"});
