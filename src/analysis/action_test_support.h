@@ -9,31 +9,26 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
+#include "base/scratch_folder_test_support.h"
 #include "platform/file_system.h"
-#include "report/fresh_run_test_support.h"
+#include "rules/fresh_run_test_support.h"
 #include "rules/rule_set.h"
 
 class ActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     resetRunState();
-    std::random_device random;
-    std::filesystem::path temp = std::filesystem::temp_directory_path();
-    do {
-      scratch_ = temp / ("tarnwick-unit-" + std::to_string(random()));
-    } while (!std::filesystem::create_directory(scratch_));
+    scratch_ = makeScratchFolder("tarnwick-unit-");
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(scratch_);
   }
 
   void TearDown() override {
     std::filesystem::current_path(previous_);
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
+    removeScratchFolder(scratch_);
     resetRunState();
   }
 

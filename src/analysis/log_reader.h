@@ -102,10 +102,11 @@ std::FILE* openLogFile(const char* path);
 /// Closes a file of openLogFile; the standard input stays open.
 void closeLogFile(std::FILE* file);
 
-/// Prints "Processing <path>...", classifies every line of the file in
-/// order, and closes it. A file that does not open ends the run with
-/// "Failed to open". Matches with a state of its own, so it may run on any
-/// thread (main or stdout reader) while another classifies.
+/// Tells the run record that the log starts (the console shows "Processing
+/// <path>..."), classifies every line of the file in order, tells the record
+/// that the log ended, and closes it. A file that does not open ends the run
+/// with "Failed to open". Matches with a state of its own, so it may run on
+/// any thread (main or stdout reader) while another classifies.
 void processLogFile(const char* path);
 
 #endif

@@ -5,11 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "base/scratch_folder_test_support.h"
 
 namespace {
 
@@ -71,16 +72,8 @@ TEST(WriteLineInChunksTest, AFailedOrEmptyWriteEndsIt) {
 
 class AppendLineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    do {
-      folder_ = fs::temp_directory_path() / ("tarnwick-append-" + std::to_string(random()));
-    } while (!fs::create_directory(folder_));
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
+  void SetUp() override { folder_ = makeScratchFolder("tarnwick-append-"); }
+  void TearDown() override { removeScratchFolder(folder_); }
   std::string path(const std::string& name) const { return (folder_ / name).string(); }
   std::string read(const std::string& name) const {
     std::ifstream stream(folder_ / name, std::ios::binary);

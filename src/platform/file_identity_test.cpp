@@ -5,12 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #ifndef _WIN32
 #include <unistd.h>
+
+#include "base/scratch_folder_test_support.h"
 #endif
 
 namespace {
@@ -32,10 +33,7 @@ struct Row {
 class FileIdentityTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    do {
-      folder_ = fs::temp_directory_path() / ("tarnwick-identity-" + std::to_string(random()));
-    } while (!fs::create_directory(folder_));
+    folder_ = makeScratchFolder("tarnwick-identity-");
     previous_ = fs::current_path();
     fs::current_path(folder_);
     std::ofstream("a.log") << "a";
@@ -45,8 +43,7 @@ class FileIdentityTest : public ::testing::Test {
   }
   void TearDown() override {
     fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
+    removeScratchFolder(folder_);
   }
 
   /// "@" in text stands for the scratch folder.

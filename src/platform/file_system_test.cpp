@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +20,8 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "base/scratch_folder_test_support.h"
 #endif
 
 namespace {
@@ -29,16 +30,8 @@ namespace fs = std::filesystem;
 
 class FileSystemTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    do {
-      folder_ = fs::temp_directory_path() / ("tarnwick-fs-" + std::to_string(random()));
-    } while (!fs::create_directory(folder_));
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
+  void SetUp() override { folder_ = makeScratchFolder("tarnwick-fs-"); }
+  void TearDown() override { removeScratchFolder(folder_); }
 
   std::string path(const std::string& name) const { return (folder_ / name).string(); }
 

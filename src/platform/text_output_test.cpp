@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
+
+#include "base/scratch_folder_test_support.h"
 
 namespace {
 
@@ -16,16 +17,8 @@ namespace fs = std::filesystem;
 
 class TextOutputTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    do {
-      folder_ = fs::temp_directory_path() / ("tarnwick-out-" + std::to_string(random()));
-    } while (!fs::create_directory(folder_));
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
+  void SetUp() override { folder_ = makeScratchFolder("tarnwick-out-"); }
+  void TearDown() override { removeScratchFolder(folder_); }
 
   /// What a text stream holds after "before" went in by printf, then the
   /// line, then "after" by printf again.

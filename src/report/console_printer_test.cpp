@@ -5,17 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "report/fresh_run_test_support.h"
-
 namespace {
-
-// Every unit test starts in a fresh run whose messages reach stdout.
-class FreshRunEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { startFreshRun(); }
-};
-const ::testing::Environment* const kFreshRun =
-    ::testing::AddGlobalTestEnvironment(new FreshRunEnvironment);
 
 std::string printed(bool debug, const ClassifiedLine& line) {
   std::FILE* stream = std::tmpfile();
@@ -49,39 +39,6 @@ TEST(ConsolePrinterTest, PrintsFailureAndUnmatchedLinesUpToTheirFirstNul) {
     ClassifiedLine line{row.lineClass, "x.log", 1, row.text.c_str(), row.text.size(), nullptr};
     EXPECT_EQ(printed(row.debug, line), row.expected) << row.text;
   }
-}
-
-TEST(RunRecordTest, CountsEachClassAndEachCopyOutcome) {
-  RunRecord record;
-  const LineClass classes[] = {LineClass::ignore,  LineClass::success,   LineClass::failure,
-                               LineClass::failure, LineClass::summary,   LineClass::unmatched,
-                               LineClass::ignore,  LineClass::unmatched, LineClass::ignore};
-  for (LineClass lineClass : classes) record.lineClassified({lineClass, "l", 1, "t", 1, nullptr});
-  record.copyTried({"a", "b", true, nullptr});
-  record.copyTried({"a", "c", false, "File exists"});
-  record.copyTried({"a", "d", true, nullptr});
-  const RunTotals& totals = record.totals();
-  EXPECT_EQ(totals.ignoreCount, 3);
-  EXPECT_EQ(totals.successCount, 1);
-  EXPECT_EQ(totals.failureCount, 2);
-  EXPECT_EQ(totals.summaryCount, 1);
-  EXPECT_EQ(totals.unmatchedCount, 2);
-  EXPECT_EQ(totals.copiedCount, 2);
-  EXPECT_EQ(totals.copyFailCount, 1);
-}
-
-TEST(RunRecordTest, TellsTheEndOfTheRunOnce) {
-  struct Ends : RunListener {
-    std::string heard;
-    void runEnded(int status, const char* message) override {
-      heard += std::to_string(status) + (message != nullptr ? message : "-") + ";";
-    }
-  } ends;
-  RunRecord record;
-  record.addListener(&ends);
-  record.runEnded(1, "ERROR: Nothing was processed");
-  record.runEnded(0, nullptr);
-  EXPECT_EQ(ends.heard, "1ERROR: Nothing was processed;");
 }
 
 }  // namespace

@@ -4,11 +4,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "base/scratch_folder_test_support.h"
 
 namespace {
 
@@ -50,17 +51,10 @@ std::vector<Event> operator+(std::vector<Event> a, const std::vector<Event>& b) 
 class HtmlReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    std::filesystem::path temp = std::filesystem::temp_directory_path();
-    do {
-      scratch_ = temp / ("tarnwick-unit-" + std::to_string(random()));
-    } while (!std::filesystem::create_directory(scratch_));
+    scratch_ = makeScratchFolder("tarnwick-unit-");
     path_ = (scratch_ / "report.html").string();
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch_, ignored);
-  }
+  void TearDown() override { removeScratchFolder(scratch_); }
 
   static void feed(HtmlReport* report, const std::vector<Event>& events) {
     for (const Event& event : events) {

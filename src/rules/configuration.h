@@ -9,8 +9,8 @@ class TiXmlElement;
 /// Fills the empty ruleSet from the XML file at path, expanding "$name" in
 /// "dst" and "file" attributes. Ends the run with "Error Parsing XML ..." on
 /// a file that does not load or parse and with an error on a "list" without
-/// "file"; prints the append warning and, under -debug, one line per list
-/// rule. Main thread, once, after the whole command line has been read.
+/// "file"; reports the append warning and, under -debug, one line per list
+/// rule to the run record. Main thread, once, after the whole command line has been read.
 void loadConfiguration(const char* path);
 
 /// The element at path, a "/"-separated list of element names (empty names

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/file_identity.h"
-#include "report/fresh_run_test_support.h"
+#include "rules/fresh_run_test_support.h"
 #include "rules/rule_set.h"
 #include "rules/variable_table.h"
 

@@ -32,9 +32,9 @@ extern VariableTable variables;
 
 /// text with every "$name" reference replaced by the value of name in table;
 /// nullopt for null text. A name is an ASCII letter followed by letters and
-/// digits, 255 characters at most. Prints "WARNING: $<name> is not defined"
-/// on stdout for each reference to an undefined name, which expands to
-/// nothing. An inserted value is never expanded again; a "$" that does not
+/// digits, 255 characters at most. Reports "WARNING: $<name> is not defined"
+/// to the run record for each reference to an undefined name, which expands
+/// to nothing. An inserted value is never expanded again; a "$" that does not
 /// start a name stays as it is.
 std::optional<std::string> expandVariables(const char* text,
                                            const VariableTable& table = variables);

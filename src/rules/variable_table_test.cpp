@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "rules/fresh_run_test_support.h"
+
 namespace {
 
 TEST(VariableTableTest, DefineReturnsThePreviousValue) {
@@ -53,13 +55,20 @@ TEST(VariableTableTest, GrowsAtTheSixtiethNameAndKeepsEveryValue) {
   EXPECT_EQ(*table.lookup("V179"), "again");
 }
 
+// Warnings reach the record, whose messages a fresh run writes to stdout.
+class ExpandVariablesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { startFreshRun(); }
+  void TearDown() override { startFreshRun(); }
+};
+
 struct ExpandRow {
   const char* text;
   const char* expanded;
   const char* warnings;
 };
 
-TEST(ExpandVariablesTest, ReplacesReferencesOnce) {
+TEST_F(ExpandVariablesTest, ReplacesReferencesOnce) {
   VariableTable table;
   table.define("OUT", std::string("D:\\drop"));
   table.define("A", std::string("x"));
@@ -110,7 +119,7 @@ TEST(ExpandVariablesTest, ReplacesReferencesOnce) {
   EXPECT_EQ(expandVariables(nullptr, table), std::nullopt);
 }
 
-TEST(ExpandVariablesTest, NamesStopAfter255Characters) {
+TEST_F(ExpandVariablesTest, NamesStopAfter255Characters) {
   VariableTable table;
   std::string name255(255, 'N');
   table.define(name255.c_str(), std::string("v"));

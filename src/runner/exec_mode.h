@@ -28,7 +28,7 @@ char* buildCommandLine(int wordCount, char** words);
 
 /// The log analysed once the tool has ended: the word after the last -o or
 /// -oa that has one, as -sanitize makes it when sanitize; empty when there
-/// is none. Prints nothing.
+/// is none. Reports nothing.
 std::string finalLogPath(int wordCount, char** words, bool sanitize);
 
 /// Echoes a stdout piece on stdout, every byte of it ("stdout: " first under

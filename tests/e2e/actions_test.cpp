@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -18,11 +19,6 @@
 #include "e2e_support.h"
 
 namespace {
-
-std::string summaryWithCopies(int success, int ignore, int unmatched, int copied, int failed) {
-  return summary(success, 0, ignore, 0, unmatched) + "copied:    " + std::to_string(copied) +
-         "\ncopy fail: " + std::to_string(failed) + "\n";
-}
 
 class ActionsTest : public E2ETest {
  protected:
@@ -57,7 +53,7 @@ TEST_F(ActionsTest, CopiesIntoNestedFoldersBelowTheDestination) {
                                  targetPath("drop/bin/sub/a.dll") + "\"\nunmatched: Copied " +
                                  targetPath("build/c.txt") + "\ncopying file \"" +
                                  targetPath("build/c.txt") + "\" to \"" + targetPath("drop/c.txt") +
-                                 "\"\n" + summaryWithCopies(1, 2, 2, 2, 0)));
+                                 "\"\n" + copySummary(1, 0, 2, 0, 2, 2, 0)));
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(readFile("drop/bin/sub/a.dll"), "deep a");
   EXPECT_EQ(readFile("drop/c.txt"), "c");
@@ -68,7 +64,7 @@ TEST_F(ActionsTest, AnIgnoredLineCopiesToo) {
   writeConfig(copyRule("# Copied", "drop"), targetPath("build").c_str());
   RunResult result = runLog({"# Copied " + targetPath("build/bin/b.dll")});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summaryWithCopies(1, 1, 0, 1, 0)));
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + copySummary(1, 0, 1, 0, 0, 1, 0)));
   EXPECT_EQ(readFile("drop/bin/b.dll"), "b");
 }
 
@@ -99,7 +95,7 @@ TEST_F(ActionsTest, TheTargetIsTheDestinationAndTheRestJoinedByOneSeparator) {
     RunResult result = runLog({"Copied " + row.name});
     EXPECT_EQ(result.status, 0) << row.what;
     EXPECT_EQ(result.out, textMode("Processing build.log...\nCopied " + row.name + "\n" +
-                                   summaryWithCopies(1, 0, 1, 1, 0)))
+                                   copySummary(1, 0, 0, 0, 1, 1, 0)))
         << row.what;
     EXPECT_EQ(readFile(row.copy), row.content) << row.what;
   }
@@ -114,7 +110,7 @@ TEST_F(ActionsTest, NeverOverwritesAndPrintsTheSystemText) {
   std::string head = textMode("Processing build.log...\nCopied " + targetPath("build/c.txt") +
                               "\nERROR: Failed to copy '" + targetPath("build/c.txt") + "' to '" +
                               targetPath("drop/c.txt") + "': ");
-  std::string tail = textMode(summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n");
+  std::string tail = textMode(copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n");
   ASSERT_EQ(result.out.compare(0, head.size(), head), 0) << result.out;
   ASSERT_GE(result.out.size(), head.size() + tail.size());
   ASSERT_EQ(result.out.compare(result.out.size() - tail.size(), tail.size(), tail), 0)
@@ -165,7 +161,7 @@ TEST_F(ActionsTest, RefusesNamesOutsideTheBaseFolderAndParentSteps) {
     EXPECT_EQ(result.out,
               textMode("Processing build.log...\nunmatched: Copied " + row.name +
                        "\nERROR: Filename '" + row.name + "' does not start with '" + row.basedir +
-                       "'\n" + summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n"))
+                       "'\n" + copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n"))
         << row.what;
     EXPECT_FALSE(exists("drop/secret.txt")) << row.what;
     EXPECT_FALSE(exists("drop/c.txt")) << row.what;
@@ -197,7 +193,7 @@ TEST_F(ActionsTest, OnlyTheFirstMatchingCopyRuleActs) {
   EXPECT_EQ(result.out,
             textMode("Processing build.log...\nCopied " + targetPath("build/c.txt") + "\nRefused " +
                      targetPath("build/bin/b.dll") + "\nERROR: Filename '' does not start with '" +
-                     targetPath("build") + "'\n" + summaryWithCopies(1, 0, 2, 1, 1) +
+                     targetPath("build") + "'\n" + copySummary(1, 0, 0, 0, 2, 1, 1) +
                      "ERROR: File copy failed\n"));
   EXPECT_EQ(readFile("drop/c.txt"), "c");
   EXPECT_FALSE(exists("other/c.txt"));
@@ -210,7 +206,7 @@ TEST_F(ActionsTest, WithoutBaseFolderCopyRulesNeverAct) {
   RunResult result = runLog({"Copied " + targetPath("build/c.txt")});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, textMode("Processing build.log...\nCopied " + targetPath("build/c.txt") +
-                                 "\n" + summaryWithCopies(1, 0, 1, 0, 0)));
+                                 "\n" + copySummary(1, 0, 0, 0, 1, 0, 0)));
   EXPECT_FALSE(exists("drop/c.txt"));
 }
 
@@ -459,12 +455,12 @@ TEST_F(ActionsTest, TheBaseFolderMatchesWholeComponentsAndTargetsStayInTheDestin
       EXPECT_EQ(
           result.out,
           textMode(head + "ERROR: Filename '" + row.name + "' does not start with '" + row.basedir +
-                   "'\n" + summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n"))
+                   "'\n" + copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n"))
           << row.what;
     } else {
       EXPECT_EQ(result.status, 0) << row.what;
       EXPECT_EQ(result.out, textMode(head + "copying file \"" + row.name + "\" to \"" + row.target +
-                                     "\"\n" + summaryWithCopies(1, 0, 1, 1, 0)))
+                                     "\"\n" + copySummary(1, 0, 0, 0, 1, 1, 0)))
           << row.what;
       EXPECT_EQ(readFile(row.copy), row.content) << row.what;
     }
@@ -500,7 +496,7 @@ TEST_F(ActionsTest, ADotComponentCopiesOnTheFirstRun) {
     RunResult result = runLog({"Copied " + row.name});
     EXPECT_EQ(result.status, 0) << row.what;
     EXPECT_EQ(result.out, textMode("Processing build.log...\nCopied " + row.name + "\n" +
-                                   summaryWithCopies(1, 0, 1, 1, 0)))
+                                   copySummary(1, 0, 0, 0, 1, 1, 0)))
         << row.what;
     EXPECT_EQ(readFile(row.copy), row.content) << row.what;
   }
@@ -525,7 +521,7 @@ TEST_F(ActionsTest, OnlyRegularFilesAreCopied) {
                 targetPath("drop/") + name + "': Not a regular file\n\n";
   }
   lines.push_back("Copied " + targetPath("build/link.txt"));
-  expected += lines.back() + "\n" + summaryWithCopies(1, 0, 3, 1, 2) + "ERROR: File copy failed\n";
+  expected += lines.back() + "\n" + copySummary(1, 0, 0, 0, 3, 1, 2) + "ERROR: File copy failed\n";
   RunResult result = runLog(lines);
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, expected);
@@ -560,7 +556,7 @@ TEST_F(ActionsTest, TheSystemTextOfAFailedCopyEndsInOneLineEnd) {
         textMode("Processing build.log...\nCopied " + row.name + "\nERROR: Failed to copy '" +
                  row.name + "' to '" + row.target + "': ");
     const std::string end =
-        textMode("\n\n" + summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n");
+        textMode("\n\n" + copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n");
     ASSERT_GT(result.out.size(), head.size() + end.size()) << row.what << ": " << result.out;
     ASSERT_EQ(result.out.substr(0, head.size()), head) << row.what;
     ASSERT_EQ(result.out.substr(result.out.size() - end.size()), end) << row.what;
@@ -604,7 +600,7 @@ TEST_F(ActionsTest, ARunKilledMidCopyLeavesNoFileUnderTheTargetsName) {
   RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out,
-            textMode("Processing build.log...\n" + line + "\n" + summaryWithCopies(1, 0, 1, 1, 0)));
+            textMode("Processing build.log...\n" + line + "\n" + copySummary(1, 0, 0, 0, 1, 1, 0)));
   EXPECT_TRUE(readFile("drop/big.bin") == big);
 }
 
@@ -627,7 +623,7 @@ TEST_F(ActionsTest, TwoRunsCopyingToOneTargetGiveOneWholeFileAndOneFailure) {
   if (results[0].status != 0) std::swap(results[0], results[1]);
   EXPECT_EQ(results[0].status, 0);
   EXPECT_EQ(results[0].out,
-            textMode("Processing build.log...\n" + line + "\n" + summaryWithCopies(1, 0, 1, 1, 0)));
+            textMode("Processing build.log...\n" + line + "\n" + copySummary(1, 0, 0, 0, 1, 1, 0)));
   EXPECT_EQ(results[1].status, 1);
   // The loser's report is the one for a target that is already there.
   RunResult again = run(args);
@@ -637,7 +633,7 @@ TEST_F(ActionsTest, TwoRunsCopyingToOneTargetGiveOneWholeFileAndOneFailure) {
     EXPECT_EQ(again.out, "Processing build.log...\n" + line + "\nERROR: Failed to copy '" +
                              targetPath("build/big.bin") + "' to '" + targetPath("drop/big.bin") +
                              "': " + std::strerror(EEXIST) + "\n\n" +
-                             summaryWithCopies(1, 0, 1, 0, 1) + "ERROR: File copy failed\n");
+                             copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n");
   }
   EXPECT_TRUE(readFile("drop/big.bin") == big);
   std::vector<std::string> left;
@@ -790,7 +786,7 @@ TEST_F(ActionsTest, NamesOutsideAsciiReachTheFileSystemUnchanged) {
   const std::string source = targetPath("build/\xc3\xa4.dll");
   RunResult result = runLog({"# Copied " + source});
   EXPECT_EQ(result.status, 0) << result.out;
-  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summaryWithCopies(1, 1, 0, 1, 0)));
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + copySummary(1, 0, 1, 0, 0, 1, 0)));
   EXPECT_EQ(readFile("dst-\xc3\xa9/\xc3\xa4.dll"), "umlaut");
   EXPECT_EQ(readFile("liste-\xc3\xa9.lst"), textMode(source + "\n"));
 }
@@ -824,6 +820,473 @@ TEST_F(ActionsTest, ANameThatIsNoTextNeverBecomesAnotherFilesName) {
   }
 }
 
+TEST_F(ActionsTest, TheBaseFolderComesFromTheAttributeElseTheFirstElement) {
+  const std::string sep(1, separator());
+  const std::string build = targetPath("build");
+  const std::string other = targetPath("other");
+  struct Row {
+    const char* what;
+    std::string rootAttributes;
+    std::string children;
+    std::string name;     // the file a log line names
+    std::string refused;  // the base folder of the refusal, or "-" when copied, "" when inert
+    std::string copy;     // where the file lands when copied
+    std::string dst = "drop";
+  };
+  const Row rows[] = {
+      {"the attribute", " basedir=\"" + build + "\"", "", build + sep + "c.txt", "-", "drop/c.txt"},
+      {"the element", "", "  <basedir>" + build + "</basedir>\n", build + sep + "c.txt", "-",
+       "drop/c.txt"},
+      {"the element's text is trimmed", "", "  <basedir>\n      " + build + "\n  </basedir>\n",
+       build + sep + "c.txt", "-", "drop/c.txt"},
+      {"the attribute wins over the element", " basedir=\"" + build + "\"",
+       "  <basedir>" + other + "</basedir>\n", build + sep + "c.txt", "-", "drop/c.txt"},
+      {"an empty attribute wins too", " basedir=\"\"", "  <basedir>" + build + "</basedir>\n",
+       targetRelative("build/c.txt"), "-", "drop/build/c.txt", "drop/"},
+      {"the first element wins", "",
+       "  <basedir>" + other + "</basedir>\n  <basedir>" + build + "</basedir>\n",
+       build + sep + "c.txt", other, ""},
+      {"the attribute keeps its blanks", " basedir=\" " + build + "\"", "", build + sep + "c.txt",
+       " " + build, ""},
+      {"entities in the attribute are decoded", " basedir=\"" + targetPath("b&amp;d") + "\"", "",
+       targetPath("b&d/c.txt"), "-", "drop/c.txt"},
+      {"no $ expansion in the base folder", " basedir=\"$B\"", "", build + sep + "c.txt", "$B", ""},
+      {"an element without text gives no base folder", "", "  <basedir/>\n", build + sep + "c.txt",
+       "", ""},
+      {"an element that begins with a comment neither", "",
+       "  <basedir><!-- later -->" + build + "</basedir>\n", build + sep + "c.txt", "", ""},
+      {"attribute names are case-sensitive", " BaseDir=\"" + build + "\"", "",
+       build + sep + "c.txt", "", ""},
+  };
+  for (const Row& row : rows) {
+    std::filesystem::remove_all(hostPath("drop"));
+    writeBuildTree();
+    makeFolder("b&d");
+    writeFile("b&d/c.txt", "c");
+    writeRules(row.children + copyRule("Copied", row.dst), row.rootAttributes);
+    RunResult result = runLog({"Copied " + row.name}, {"-DB=" + build});
+    std::string printed = "Processing build.log...\nCopied " + row.name + "\n";
+    if (row.refused == "-") {
+      EXPECT_EQ(result.status, 0) << row.what;
+      EXPECT_EQ(result.out, textMode(printed + copySummary(1, 0, 0, 0, 1, 1, 0))) << row.what;
+      EXPECT_EQ(readFile(row.copy), "c") << row.what;
+    } else if (row.refused.empty()) {
+      EXPECT_EQ(result.status, 0) << row.what;
+      EXPECT_EQ(result.out, textMode(printed + copySummary(1, 0, 0, 0, 1, 0, 0))) << row.what;
+    } else {
+      EXPECT_EQ(result.status, 1) << row.what;
+      EXPECT_EQ(result.out,
+                textMode(printed + "ERROR: Filename '" + row.name + "' does not start with '" +
+                         row.refused + "'\n" + copySummary(1, 0, 0, 0, 1, 0, 1) +
+                         "ERROR: File copy failed\n"))
+          << row.what;
+    }
+    EXPECT_FALSE(exists("drop/bin")) << row.what;
+  }
+}
+
+TEST_F(ActionsTest, TargetsKeepEverySeparatorAsWritten) {
+  const std::string sep(1, separator());
+  const std::string build = targetPath("build");
+  struct Row {
+    const char* what;
+    std::string basedir;
+    std::string dst;
+    std::string name;
+    std::string target;  // as printed
+    std::string copy;    // where it lands, relative to the test's folder
+  };
+  const Row rows[] = {
+      {"a destination that ends in a separator", build, targetPath("drop") + sep,
+       build + sep + "bin" + sep + "b.dll", targetPath("drop") + sep + sep + "bin" + sep + "b.dll",
+       "drop/bin/b.dll"},
+      {"one separator joins a destination and a rest without one", build + sep, "drop",
+       build + sep + "c.txt", "drop" + sep + "c.txt", "drop/c.txt"},
+      {"a relative destination", build, "drop", build + sep + "bin" + sep + "b.dll",
+       "drop" + sep + "bin" + sep + "b.dll", "drop/bin/b.dll"},
+      {"a destination from a variable", build, "$OUT" + sep + "sub", build + sep + "c.txt",
+       targetPath("drop/sub/c.txt"), "drop/sub/c.txt"},
+      {"a single dot is no parent step", build, "drop",
+       build + sep + "." + sep + "bin" + sep + "b.dll",
+       "drop" + sep + "." + sep + "bin" + sep + "b.dll", "drop/bin/b.dll"},
+  };
+  for (const Row& row : rows) {
+    std::filesystem::remove_all(hostPath("drop"));
+    std::filesystem::remove(hostPath("dropc.txt"));
+    writeBuildTree();
+    makeFolder("drop/sub");
+    writeRules("  <copy dst=\"" + row.dst + "\">^Copied (.+)$</copy>\n",
+               " basedir=\"" + row.basedir + "\"");
+    RunResult result = runLog({"Copied " + row.name}, {"-debug", "-DOUT=" + targetPath("drop")});
+    EXPECT_EQ(result.status, 0) << row.what;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\nunmatched: Copied " + row.name +
+                                   "\ncopying file \"" + row.name + "\" to \"" + row.target +
+                                   "\"\n" + copySummary(1, 0, 0, 0, 1, 1, 0)))
+        << row.what;
+    EXPECT_EQ(readFile(row.copy), row.copy.find("b.dll") != std::string::npos ? "b" : "c")
+        << row.what;
+  }
+}
+
+TEST_F(ActionsTest, ANameEndingInAParentStepIsRefused) {
+  const std::string sep(1, separator());
+  const std::string build = targetPath("build");
+  writeBuildTree();
+  writeRules(copyRule("Copied", "drop"), " basedir=\"" + build + "\"");
+  const std::string name = build + sep + "bin" + sep + "..";
+  RunResult result = runLog({"Copied " + name});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\nCopied " + name + "\nERROR: Filename '" +
+                                 name + "' does not start with '" + build + "'\n" +
+                                 copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n"));
+  EXPECT_FALSE(exists("drop/bin"));
+}
+
+TEST_F(ActionsTest, FolderAndCopyFailuresAreCountedAndTheRunGoesOn) {
+  const std::string sep(1, separator());
+  const std::string build = targetPath("build");
+  // text is the system's description of an error followed by an empty
+  // line; natively that description is strerror(error).
+  auto expectSystemText = [](const std::string& text, int error, const std::string& what) {
+    if (!windowsTarget()) {
+      EXPECT_EQ(text, std::string(std::strerror(error)) + "\n\n") << what;
+      return;
+    }
+    size_t lineEnd = text.find('\n');
+    ASSERT_NE(lineEnd, std::string::npos) << what << ": " << text;
+    std::string message = text.substr(0, lineEnd);
+    message.erase(std::remove(message.begin(), message.end(), '\r'), message.end());
+    EXPECT_NE(message, "") << what;
+    EXPECT_EQ(text.substr(lineEnd + 1), textMode("\n")) << what;
+  };
+  writeBuildTree();
+  makeFolder("build/x/y");
+  writeFile("build/x/y/d.dll", "d");
+  writeFile("drop/x", "a plain file where a folder belongs");
+  makeFolder("drop2");
+  writeFile("drop2/bin", "a plain file as the target's folder");
+  writeRules(copyRule("Copied", "drop") + "  <copy dst=\"" + targetPath("drop2") +
+                 "\">^Again (.+)$</copy>\n",
+             " basedir=\"" + build + "\"");
+  const std::string deep = build + sep + "x" + sep + "y" + sep + "d.dll";
+  const std::string missing = build + sep + "bin" + sep + "none.dll";
+  const std::string blocked = build + sep + "bin" + sep + "b.dll";
+  RunResult result = runLog({"Copied " + deep, "Copied " + missing, "Again " + blocked,
+                             "Copied " + build + sep + "c.txt"},
+                            {"-debug"});
+  EXPECT_EQ(result.status, 1);
+  std::string out = result.out;
+
+  // A plain file in the folder chain: the folder cannot be made.
+  std::string head = textMode(
+      "Processing build.log...\nunmatched: Copied " + deep + "\ncopying file \"" + deep +
+      "\" to \"" + targetPath("drop/x/y/d.dll") + "\"\nERROR: Failed to create folder '" +
+      targetPath("drop/x/y") + "'\nunmatched: Copied " + missing + "\ncopying file \"" + missing +
+      "\" to \"" + targetPath("drop/bin/none.dll") + "\"\nERROR: Failed to copy '" + missing +
+      "' to '" + targetPath("drop/bin/none.dll") + "': ");
+  ASSERT_EQ(out.compare(0, head.size(), head), 0) << out;
+  out.erase(0, head.size());
+
+  // A missing source: the system's text, an empty line, and no target,
+  // though the folder on the way was made.
+  std::string next = textMode("unmatched: Again " + blocked + "\n");
+  size_t at = out.find(next);
+  ASSERT_NE(at, std::string::npos) << out;
+  expectSystemText(out.substr(0, at), ENOENT, "a missing source");
+  out.erase(0, at + next.size());
+
+  // A plain file as the target's folder counts as present; the copy fails.
+  head = textMode("copying file \"" + blocked + "\" to \"" + targetPath("drop2/bin/b.dll") +
+                  "\"\nERROR: Failed to copy '" + blocked + "' to '" +
+                  targetPath("drop2/bin/b.dll") + "': ");
+  ASSERT_EQ(out.compare(0, head.size(), head), 0) << out;
+  out.erase(0, head.size());
+  next = textMode("unmatched: Copied " + build + sep + "c.txt\n");
+  at = out.find(next);
+  ASSERT_NE(at, std::string::npos) << out;
+  expectSystemText(out.substr(0, at), ENOTDIR, "a plain file as folder");
+  out.erase(0, at + next.size());
+
+  // The run went on: the last line still copies.
+  EXPECT_EQ(out,
+            textMode("copying file \"" + build + sep + "c.txt\" to \"" + targetPath("drop/c.txt") +
+                     "\"\n" + copySummary(1, 0, 0, 0, 4, 1, 3) + "ERROR: File copy failed\n"));
+  EXPECT_EQ(readFile("drop/c.txt"), "c");
+  EXPECT_TRUE(std::filesystem::is_directory(hostPath("drop/bin")));
+  EXPECT_FALSE(exists("drop/bin/none.dll"));
+  EXPECT_EQ(readFile("drop/x"), "a plain file where a folder belongs");
+  EXPECT_EQ(readFile("drop2/bin"), "a plain file as the target's folder");
+}
+
+TEST_F(ActionsTest, CopiesAreExactAndNeverOverwritten) {
+  const std::string sep(1, separator());
+  const std::string build = targetPath("build");
+  const std::string binary("a\r\nb\0c\n\xff\x80\r", 9);
+  makeFolder("build/bin");
+  makeFolder("drop");
+  writeFile("build/bin/raw.bin", binary);
+  writeFile("build/c.txt", "c\n");
+  const auto when = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+  std::filesystem::last_write_time(hostPath("build/bin/raw.bin"), when);
+  // Unanchored, so that a failure line copies too.
+  writeRules("  <copy dst=\"" + targetPath("drop") + "\">Copied (.+)$</copy>\n",
+             " basedir=\"" + build + "\"");
+  const std::vector<std::string> lines = {"Copied " + build + sep + "bin" + sep + "raw.bin",
+                                          "E1: Copied " + build + sep + "c.txt"};
+
+  RunResult result = runLog(lines);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + lines[0] + "\n" + lines[1] + "\n" +
+                                 copySummary(1, 1, 0, 0, 1, 2, 0) + "1 failures detected\n"));
+  EXPECT_EQ(readFile("drop/bin/raw.bin"), binary);
+  EXPECT_EQ(readFile("drop/c.txt"), "c\n");
+  auto difference = std::filesystem::last_write_time(hostPath("drop/bin/raw.bin")) - when;
+  EXPECT_LT(std::chrono::abs(difference), std::chrono::seconds(2));
+
+  // A second run into the same folder: every file is a failure, none changes.
+  writeFile("build/c.txt", "newer\n");
+  result = runLog(lines);
+  EXPECT_EQ(result.status, 1);
+  size_t failures = 0;
+  for (size_t at = 0; (at = result.out.find("ERROR: Failed to copy '", at)) != std::string::npos;
+       ++at) {
+    ++failures;
+  }
+  EXPECT_EQ(failures, 2u) << result.out;
+  const std::string tail =
+      textMode(copySummary(1, 1, 0, 0, 1, 0, 2) + "1 failures detected\nERROR: File copy failed\n");
+  ASSERT_GE(result.out.size(), tail.size());
+  EXPECT_EQ(result.out.substr(result.out.size() - tail.size()), tail);
+  EXPECT_EQ(readFile("drop/bin/raw.bin"), binary);
+  EXPECT_EQ(readFile("drop/c.txt"), "c\n");
+}
+
+TEST_F(ActionsTest, TheEndOfARunWithAFailedCopy) {
+  const std::string build = targetPath("build");
+  writeBuildTree();
+  writeRules(copyRule("Copied", "drop") + "  <list file=\"a.lst\">^E1 (.+)$</list>\n",
+             " basedir=\"" + build + "\"");
+  const std::string outside = "Copied " + targetPath("elsewhere.txt");
+  const std::string refusal =
+      "ERROR: Filename '" + targetPath("elsewhere.txt") + "' does not start with '" + build + "'\n";
+
+  // Summary, failures, listing files, then the copy error.
+  RunResult result = runLog({"E1 x.dll", outside}, {"-debug"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("Adding new listfile \"a.lst\" for \"^E1 (.+)$\"\n"
+                                 "Processing build.log...\n"
+                                 "failure: E1 x.dll\n"
+                                 "adding file \"x.dll\" to list \"a.lst\" (write)\n"
+                                 "unmatched: " +
+                                 outside + "\n" + refusal + copySummary(1, 1, 0, 0, 1, 0, 1) +
+                                 "1 failures detected\na.lst\t1\nERROR: File copy failed\n"));
+
+  // Nothing processed comes first and ends the run alone.
+  result = runLog({"E1 x.dll", outside}, {"-debug"}, false);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("Adding new listfile \"a.lst\" for \"^E1 (.+)$\"\n"
+                                 "Deleting list file 'a.lst'\n"
+                                 "Processing build.log...\n"
+                                 "failure: E1 x.dll\n"
+                                 "adding file \"x.dll\" to list \"a.lst\" (write)\n"
+                                 "unmatched: " +
+                                 outside + "\n" + refusal + copySummary(0, 1, 0, 0, 1, 0, 1) +
+                                 "ERROR: Nothing was processed\n"));
+}
+
+TEST_F(ActionsTest, ThePurgeComesAfterTheCopyCheckAndBeforeCompiling) {
+  struct Row {
+    const char* what;
+    std::string children;
+    std::vector<std::string> args;
+    std::string after;  // printed after the purge
+  };
+  const Row rows[] = {
+      {"a bad pattern",
+       "  <ignore>(</ignore>\n",
+       {"-log", "build.log"},
+       "Failed to compile regexp \"(\"\n"},
+      {"no mode", "", {"-nomode"}, usageText("Invalid mode")},
+  };
+  writeFile("build.log", "OK\n");
+  for (const Row& row : rows) {
+    writeFile("stale.lst", "old\n");
+    writeRules("  <list file=\"stale.lst\">^S</list>\n" + row.children);
+    std::vector<std::string> args = {"-debug", "-cfg", "rules.xml"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    RunResult result = run(args);
+    EXPECT_EQ(result.status, 1) << row.what;
+    EXPECT_EQ(result.out, textMode("Adding new listfile \"stale.lst\" for \"^S\"\n"
+                                   "Deleting list file 'stale.lst'\n" +
+                                   row.after))
+        << row.what;
+    EXPECT_FALSE(exists("stale.lst")) << row.what;
+  }
+}
+
+TEST_F(ActionsTest, ThePurgeVisitsFilesInOrderOfFirstMention) {
+  writeFile("b.lst", "old b\n");
+  writeFile("a.lst", "old a\n");
+  makeFolder("folder.lst");
+  writeFile("kept.lst", textMode("old kept\n"));
+  writeFile("shared.lst", textMode("old shared\n"));
+  writeRules(
+      "  <list file=\"b.lst\">^B (.+)$</list>\n"
+      "  <list file=\"shared.lst\">^S (.+)$</list>\n"
+      "  <list file=\"missing.lst\">^M (.+)$</list>\n"
+      "  <list file=\"folder.lst\">^F (.+)$</list>\n"
+      "  <list file=\"kept.lst\" append=\"yes\">^K (.+)$</list>\n"
+      "  <list file=\"a.lst\">^A (.+)$</list>\n"
+      "  <list file=\"shared.lst\" append=\"yes\">^T (.+)$</list>\n"
+      "  <list file=\"new.lst\" append=\"yes\">^N (.+)$</list>\n");
+  RunResult result = runLog({"S one", "K two", "N three", "T four"}, {"-debug"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            textMode("Adding new listfile \"b.lst\" for \"^B (.+)$\"\n"
+                     "Adding new listfile \"shared.lst\" for \"^S (.+)$\"\n"
+                     "Adding new listfile \"missing.lst\" for \"^M (.+)$\"\n"
+                     "Adding new listfile \"folder.lst\" for \"^F (.+)$\"\n"
+                     "Adding new listfile \"kept.lst\" for \"^K (.+)$\"\n"
+                     "Adding new listfile \"a.lst\" for \"^A (.+)$\"\n"
+                     "WARNING: List entries for file \"shared.lst\" have different append "
+                     "settings\n"
+                     "Reusing listfile \"shared.lst\" for \"^T (.+)$\"\n"
+                     "Adding new listfile \"new.lst\" for \"^N (.+)$\"\n"
+                     "Deleting list file 'b.lst'\n"
+                     "Deleting list file 'folder.lst'\n"
+                     "WARNING: Failed to remove list file 'folder.lst'\n"
+                     "Deleting list file 'a.lst'\n"
+                     "Processing build.log...\n"
+                     "unmatched: S one\n"
+                     "adding file \"one\" to list \"shared.lst\" (append)\n"
+                     "unmatched: K two\n"
+                     "adding file \"two\" to list \"kept.lst\" (append)\n"
+                     "unmatched: N three\n"
+                     "adding file \"three\" to list \"new.lst\" (append)\n"
+                     "unmatched: T four\n"
+                     "adding file \"four\" to list \"shared.lst\" (append)\n" +
+                     summary(1, 0, 0, 0, 4) +
+                     "b.lst\t0\nshared.lst\t2\nmissing.lst\t0\nfolder.lst\t0\nkept.lst\t1\n"
+                     "a.lst\t0\nnew.lst\t1\n"));
+  EXPECT_FALSE(exists("b.lst"));
+  EXPECT_FALSE(exists("a.lst"));
+  EXPECT_FALSE(exists("missing.lst"));
+  EXPECT_EQ(readFile("shared.lst"), textMode("old shared\none\nfour\n"));
+  EXPECT_EQ(readFile("kept.lst"), textMode("old kept\ntwo\n"));
+  EXPECT_EQ(readFile("new.lst"), textMode("three\n"));
+}
+
+TEST_F(ActionsTest, OneLineTwiceIntoOneFileAndAnEmptyPath) {
+  writeFile("a.lst", "old\n");
+  writeRules(
+      "  <list file=\"a.lst\">^Built (.+)$</list>\n"
+      "  <list file=\"a.lst\" multi=\"no\">^Built (.+)$</list>\n"
+      "  <list file=\"\">^Built (.+)$</list>\n"
+      "  <list file=\"\">^Linked (.+)$</list>\n");
+  RunResult result = runLog({"Built x.dll", "Linked y.exe"}, {"-debug", "-nopurge"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("Adding new listfile \"a.lst\" for \"^Built (.+)$\"\n"
+                                 "Reusing listfile \"a.lst\" for \"^Built (.+)$\"\n"
+                                 "Adding new listfile \"\" for \"^Built (.+)$\"\n"
+                                 "Reusing listfile \"\" for \"^Linked (.+)$\"\n"
+                                 "Processing build.log...\n"
+                                 "unmatched: Built x.dll\n"
+                                 "adding file \"x.dll\" to list \"a.lst\" (write)\n"
+                                 "adding file \"x.dll\" to list \"a.lst\" (append)\n"
+                                 "unmatched: Linked y.exe\n"
+                                 "adding file \"y.exe\" to list \"\" (write)\n"
+                                 "ERROR: Unable to open listing file ''\n"));
+  EXPECT_EQ(readFile("a.lst"), textMode("x.dll\nx.dll\n"));
+}
+
+TEST_F(ActionsTest, MultiIsReadFromTheFirstCharacter) {
+  struct Row {
+    const char* attribute;  // written into the first rule's start tag
+    bool goesOn;
+  };
+  const Row rows[] = {
+      {" multi=\"no\"", false},
+      {" multi=\"false\"", false},
+      {" multi=\"0\"", false},
+      {" multi=\"\"", false},
+      {" multi=\"N\"", false},
+      {" multi=\"1\"", false},
+      {" multi=\" yes\"", false},
+      {" multi=\"yes\"", true},
+      {" multi=\"true\"", true},
+      {" multi=\"Y\"", true},
+      {" multi=\"t\"", true},
+      {" multi=\"Tnot\"", true},
+      {"", true},
+      {" Multi=\"no\"", true},
+  };
+  for (const Row& row : rows) {
+    std::filesystem::remove(hostPath("a.lst"));
+    std::filesystem::remove(hostPath("b.lst"));
+    writeRules("  <list file=\"a.lst\"" + std::string(row.attribute) +
+               ">^Built (.+)$</list>\n  <list file=\"b.lst\">^Built (.+)$</list>\n");
+    RunResult result = runLog({"Built x.dll"});
+    EXPECT_EQ(result.status, 0) << row.attribute;
+    EXPECT_EQ(readFile("a.lst"), textMode("x.dll\n")) << row.attribute;
+    EXPECT_EQ(exists("b.lst"), row.goesOn) << row.attribute;
+  }
+}
+
+TEST_F(ActionsTest, CategoriesAreTriedIgnoreSuccessFailureSummary) {
+  // Each letter is a rule of one category that matches anywhere in a line.
+  const std::string rules =
+      "  <ignore/>\n  <ignore>i</ignore>\n  <success><b/>never</success>\n  <success>s</success>\n"
+      "  <success>t</success>\n  <failure/>\n  <failure>f</failure>\n  <summary>m</summary>\n"
+      "  <list file='all.lst'>^(.*)$</list>\n";
+  struct Row {
+    std::string line;
+    std::string category;  // i, s, f, m or u
+  };
+  const Row rows[] = {
+      {"ifsm", "i"}, {"fsmi", "i"}, {"if", "i"},     {"im", "i"},    {"fsm", "s"}, {"fm t", "s"},
+      {"sm", "s"},   {"fs", "s"},   {"mf", "f"},     {"f%d%n", "f"}, {"f", "f"},   {"m", "m"},
+      {"xm", "m"},   {"x", "u"},    {"%d%n%p", "u"}, {"never", "u"}, {"I", "u"},   {"M", "u"},
+  };
+  writeFile("rules.xml", inRoot(rules));
+  std::string log, plain, debug, listed;
+  int counts[5] = {0, 0, 0, 0, 0};
+  const std::string order = "isfmu";
+  for (const Row& row : rows) {
+    log += row.line + "\n";
+    listed += row.line + "\n";
+    ++counts[order.find(row.category)];
+    if (row.category == "f") debug += "failure: ";
+    if (row.category == "u") debug += "unmatched: ";
+    if (row.category == "f" || row.category == "u") {
+      plain += row.line + "\n";
+      debug += row.line + "\n";
+    }
+  }
+  writeFile("build.log", log);
+  const std::string totals = summary(counts[1], counts[2], counts[0], counts[3], counts[4]) +
+                             std::to_string(counts[2]) + " failures detected\n";
+  RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + plain + totals));
+  EXPECT_EQ(result.err, "");
+  // Every line reaches the list action, whatever its category.
+  EXPECT_EQ(readFile("all.lst"), textMode(listed));
+
+  std::string adding;
+  for (const Row& row : rows) {
+    if (row.category == "f") adding += "failure: " + row.line + "\n";
+    if (row.category == "u") adding += "unmatched: " + row.line + "\n";
+    adding += "adding file \"" + row.line + "\" to list \"all.lst\" (" +
+              (&row == &rows[0] ? "write" : "append") + ")\n";
+  }
+  result = run({"-cfg", "rules.xml", "-log", "build.log", "-debug"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            textMode("Adding new listfile \"all.lst\" for \"^(.*)$\"\n"
+                     "Deleting list file 'all.lst'\nProcessing build.log...\n" +
+                     adding + totals + "all.lst\t" + std::to_string(std::size(rows)) + "\n"));
+}
+
 TEST_F(ActionsTest, ADestinationBeyondMaxPathIsFound) {
   // Windows' MAX_PATH is 260 characters: the destination, the folders made
   // below it and the listing file all lie beyond.
@@ -839,7 +1302,7 @@ TEST_F(ActionsTest, ADestinationBeyondMaxPathIsFound) {
   const std::string source = targetPath("build/bin/sub/a.dll");
   RunResult result = runLog({"# Copied " + source});
   EXPECT_EQ(result.status, 0) << result.out;
-  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summaryWithCopies(1, 1, 0, 1, 0)));
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + copySummary(1, 0, 1, 0, 0, 1, 0)));
   EXPECT_EQ(readFile(deep + "/bin/sub/a.dll"), "deep a");
   EXPECT_EQ(readFile(deep + "/files.lst"), textMode(source + "\n"));
 }

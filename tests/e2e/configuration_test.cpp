@@ -540,6 +540,202 @@ TEST_F(ConfigurationTest, WarningsFollowTheLoadingOrder) {
 
 namespace {
 
+TEST_F(ConfigurationTest, ParseErrorsGiveTinyXmlsRowColumnAndText) {
+  struct Row {
+    const char* what;
+    std::string content;
+    std::string message;
+  };
+  const Row rows[] = {
+      {"a tab counts four columns", "<tarnwick>\n\t\t<ignore>x</Ignore>\n</tarnwick>\n",
+       "Error Parsing XML at line 2, col 18: Error reading end tag."},
+      {"a byte order mark is no column",
+       "\xef\xbb\xbf<tarnwick>\n  <ignore>x</ignre>\n</tarnwick>\n",
+       "Error Parsing XML at line 2, col 12: Error reading end tag."},
+      {"a lone CR ends a line", "<tarnwick>\r  <ignore>x</ignre>\r</tarnwick>\r",
+       "Error Parsing XML at line 2, col 12: Error reading end tag."},
+      {"an attribute given twice",
+       "<tarnwick>\n  <ignore a=\"1\" a=\"2\">x</ignore>\n</tarnwick>\n",
+       "Error Parsing XML at line 2, col 17: Error parsing Element."},
+      {"an element without a name", "<tarnwick>\n  <>x</>\n</tarnwick>\n",
+       "Error Parsing XML at line 2, col 6: Error reading end tag."},
+      {"the file ends inside an element", "<tarnwick>\n  <ignore>x",
+       "Error Parsing XML at line 0, col 0: Error reading Element value."},
+      {"an unterminated CDATA section",
+       "<tarnwick>\n  <success><![CDATA[x</success>\n</tarnwick>\n",
+       "Error Parsing XML at line 0, col 0: Error reading Element value."},
+      {"text without any element", "just text\n",
+       "Error Parsing XML at line 0, col 0: Error document empty."},
+  };
+  writeFile("build.log", "OK\n");
+  for (const Row& row : rows) {
+    writeFile("rules.xml", row.content);
+    RunResult result = run({"-debug", "-cfg", "rules.xml", "-log", "build.log"});
+    EXPECT_EQ(result.status, 1) << row.what;
+    EXPECT_EQ(result.out, row.message) << row.what;  // no line end follows
+    EXPECT_EQ(result.err, "") << row.what;
+  }
+}
+
+TEST_F(ConfigurationTest, ElementTextIsTheFirstTextChildOnly) {
+  struct Row {
+    const char* what;
+    std::string rule;
+    std::vector<std::string> lines;
+    std::string printed;  // unmatched lines
+    int success;
+  };
+  const Row rows[] = {
+      {"text before a nested element", "<success>^A$<b/>x</success>", {"A", "Ax"}, "Ax\n", 1},
+      {"text before a comment", "<success>^x<!-- c -->$</success>", {"xy"}, "", 1},
+      {"text before a CDATA section", "<success>^x<![CDATA[y]]></success>", {"xz", "y"}, "y\n", 1},
+      {"blanks around a CDATA section",
+       "<success> <![CDATA[ y ]]> </success>",
+       {"a y b", "ay b"},
+       "ay b\n",
+       1},
+      {"a comment first gives no pattern", "<success>\n  <!-- c -->x</success>", {"x"}, "x\n", 0},
+      {"a nested element first gives no pattern", "<success><b>x</b></success>", {"x"}, "x\n", 0},
+  };
+  for (const Row& row : rows) {
+    writeFile("rules.xml",
+              "<tarnwick>\n  " + row.rule + "\n  <summary>^Done$</summary>\n</tarnwick>\n");
+    std::string log;
+    for (const std::string& line : row.lines) log += line + "\n";
+    writeFile("build.log", log + "Done\n");
+    RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+    EXPECT_EQ(result.status, 0) << row.what;
+    int unmatched = static_cast<int>(row.lines.size()) - row.success;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\n" + row.printed +
+                                   summary(row.success, 0, 0, 1, unmatched)))
+        << row.what;
+  }
+}
+
+TEST_F(ConfigurationTest, AttributeValuesKeepBlanksAndDecodeEntities) {
+  makeFolder("drop");
+  const std::string drop = targetPath("drop");
+  struct Row {
+    const char* what;
+    std::string children;
+    std::string out;
+    std::string listing = "";  // the listing file's path, for list rules
+  };
+  std::vector<Row> rows = {
+      {"a blank before dst", "  <copy dst=\" " + drop + "\">^C</copy>\n",
+       "ERROR: destination folder ' " + drop + "' does not exist\n"},
+      {"an entity in dst", "  <copy dst=\"" + drop + "&amp;x\">^C</copy>\n",
+       "ERROR: destination folder '" + drop + "&x' does not exist\n"},
+      {"single quotes", "  <copy dst='" + drop + "\"q'>^C</copy>\n",
+       "ERROR: destination folder '" + drop + "\"q' does not exist\n"},
+      {"an entity in file", "  <list file=\"a&amp;b &lt;1&gt;.lst\">^L</list>\n",
+       "Adding new listfile \"a&b <1>.lst\" for \"^L\"\n", "a&b <1>.lst"},
+      {"blanks in file", "  <list file=\"  two  blanks  \">^L</list>\n",
+       "Adding new listfile \"  two  blanks  \" for \"^L\"\n", "  two  blanks  "},
+  };
+  if (!windowsTarget()) {
+    // Windows drops trailing blanks from a path's last name, so there the
+    // folder is found.
+    rows.push_back({"a blank after dst", "  <copy dst=\"" + drop + " \">^C</copy>\n",
+                    "ERROR: destination folder '" + drop + " ' does not exist\n"});
+  }
+  writeFile("build.log", "OK\n");
+  for (const Row& row : rows) {
+    writeRules(row.children);
+    RunResult result = run({"-debug", "-nopurge", "-cfg", "rules.xml", "-log", "build.log"});
+    if (!row.listing.empty()) {
+      EXPECT_EQ(result.status, 0) << row.what;
+      EXPECT_EQ(result.out, textMode(row.out + "Processing build.log...\n" +
+                                     summary(1, 0, 0, 0, 0) + row.listing + "\t0\n"))
+          << row.what;
+    } else {
+      EXPECT_EQ(result.status, 1) << row.what;
+      EXPECT_EQ(result.out, textMode(row.out)) << row.what;
+    }
+  }
+}
+
+TEST_F(ConfigurationTest, VariableReferencesAtTheirEdges) {
+  const std::string letters300(300, 'N');
+  const std::string letters255(255, 'M');
+  struct Row {
+    std::string file;
+    std::string path;
+    std::string warnings;
+  };
+  const Row rows[] = {
+      {"$" + letters300 + ".a", std::string(45, 'N') + ".a",
+       "WARNING: $" + std::string(255, 'N') + " is not defined\n"},
+      {"$" + letters255 + "12.b", "v12.b", ""},
+      {"$A1.c", ".c", "WARNING: $A1 is not defined\n"},
+      {"$A.d", "x.d", ""},
+      {"$U1/$U2-$A.e", "/-x.e", "WARNING: $U1 is not defined\nWARNING: $U2 is not defined\n"},
+      {"$A\xc3\xa9.f", "x\xc3\xa9.f", ""},
+      {"$DOLLAR$A.g", "$x.g", ""},
+      {"$$$.i", "$$$.i", ""},
+      {"a$ A.j", "a$ A.j", ""},
+  };
+  std::string children;
+  std::string loading;
+  std::string files;
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    std::string pattern = "^row" + std::to_string(i) + "$";
+    children += "  <list file=\"" + rows[i].file + "\">" + pattern + "</list>\n";
+    loading +=
+        rows[i].warnings + "Adding new listfile \"" + rows[i].path + "\" for \"" + pattern + "\"\n";
+    files += rows[i].path + "\t0\n";
+  }
+  writeRules(children);
+  writeFile("build.log", "OK\n");
+  RunResult result = run({"-DA=x", "-D" + letters255 + "=v", "-DDOLLAR=$", "-debug", "-nopurge",
+                          "-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            textMode(loading + "Processing build.log...\n" + summary(1, 0, 0, 0, 0) + files));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ConfigurationTest, RulesWithoutTextNeverMatch) {
+  struct Row {
+    const char* name;
+    std::string children;
+    std::string log;
+    std::string printed;
+    std::string totals;
+    std::string after;
+    int status;
+  };
+  const Row rows[] = {
+      {"an empty summary is the summary rule",
+       inRoot("  <summary/>\n  <summary>^S</summary>\n  <success>^OK</success>\n"), "S\nOK\n",
+       "S\n", summary(1, 0, 0, 0, 1), "", 0},
+      {"empty rules of every kind",
+       inRoot("  <ignore></ignore>\n  <success> </success>\n  <failure>\n</failure>\n"
+              "  <summary><!-- later --></summary>\n  <copy dst='.'/>\n  <list file='e.lst'/>\n"),
+       "any\n\tline\n", "any\n\tline\n", copySummary(0, 0, 0, 0, 2, 0, 0), kNothing, 1},
+      {"an empty root", "<tarnwick/>", "I00020110: ok\nE1: x\n", "I00020110: ok\nE1: x\n",
+       summary(0, 0, 0, 0, 2), kNothing, 1},
+  };
+  for (const Row& row : rows) {
+    writeFile("rules.xml", row.children);
+    writeFile("build.log", row.log);
+    RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out,
+              textMode("Processing build.log...\n" + row.printed + row.totals + row.after))
+        << row.name;
+    EXPECT_FALSE(exists("e.lst")) << row.name;
+  }
+
+  // In exec mode an empty logfile rule never names a log.
+  writeFile("rules.xml", inRoot("  <logfile/>\n  <success>^OK</success>\n"));
+  writeFile("srv.log", "OK\n");
+  RunResult result = run({"-cfg", "rules.xml", "-exec", tool(), "serverlog:srv.log", "out:OK"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("See server log file srv.log for details\nOK\n" +
+                                 summary(0, 0, 0, 0, 0) + kNothing));
+}
+
 TEST_F(ConfigurationTest, AFileNestedTooDeeplyIsAParseErrorNotACrash) {
   std::string deep = "<tarnwick>\n";
   for (int i = 0; i < 100000; ++i) deep += "<a>";

@@ -261,6 +261,12 @@ std::string copySummary(int success, int failure, int ignore, int summaryCount, 
          "\n";
 }
 
+std::string argsShown(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& arg : args) text += " " + arg;
+  return text;
+}
+
 std::string inRoot(const std::string& children) {
   return "<?xml version=\"1.0\"?>\n<tarnwick>\n" + children + "</tarnwick>\n";
 }
@@ -295,6 +301,12 @@ RunResult E2ETest::runLog(const std::vector<std::string>& lines,
   std::vector<std::string> args = options;
   for (const char* arg : {"-cfg", "rules.xml", "-log", "build.log"}) args.push_back(arg);
   return run(args);
+}
+
+void E2ETest::writeRules(const std::string& children, const std::string& rootAttributes) const {
+  writeFile("rules.xml", "<?xml version=\"1.0\"?>\n<tarnwick" + rootAttributes +
+                             ">\n  <success>^OK$</success>\n  <failure>^E</failure>\n" + children +
+                             "</tarnwick>\n");
 }
 
 void E2ETest::writeBuildTree() const {

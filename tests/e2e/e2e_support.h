@@ -71,6 +71,9 @@ class E2ETest : public ::testing::Test {
   /// false), and runs -cfg rules.xml -log build.log after options.
   RunResult runLog(const std::vector<std::string>& lines,
                    const std::vector<std::string>& options = {}, bool closed = true);
+  /// Writes rules.xml: a root with rootAttributes, "OK" lines as successes,
+  /// lines that begin with "E" as failures, then children.
+  void writeRules(const std::string& children, const std::string& rootAttributes = "") const;
   /// The build tree the copy tests collect from, and an empty drop folder.
   void writeBuildTree() const;
 
@@ -96,6 +99,8 @@ std::string summary(int success, int failure, int ignore, int summaryCount, int 
 /// The seven-counter summary of a run with copy rules.
 std::string copySummary(int success, int failure, int ignore, int summaryCount, int unmatched,
                         int copied, int copyFailed);
+/// args as a failed assertion names them: each after a blank.
+std::string argsShown(const std::vector<std::string>& args);
 /// A configuration file whose root holds children.
 std::string inRoot(const std::string& children);
 /// text as a UTF-16 file writes it: the byte-order mark (FF FE, or FE FF

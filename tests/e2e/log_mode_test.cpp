@@ -317,6 +317,113 @@ TEST_F(LogModeTest, ALineBeyondTheMemoryEndsTheRunWithAMessage) {
   EXPECT_EQ(result.err, "");
 }
 
+TEST_F(LogModeTest, TheBuiltInRulesJudgeByTheCodeAtTheLineStart) {
+  struct Row {
+    std::string line;
+    char category;  // i, s, f, m or u
+  };
+  const Row rows[] = {
+      {"I00060040: compiling", 'i'},
+      {"I00060040:", 'i'},
+      {"I00020110: built", 's'},
+      {"I00020052: packaged", 's'},
+      {"I00060080: 0 errors", 'm'},
+      {"E42: broken", 'f'},
+      {"E0: zero", 'f'},
+      {"E123456789012345678901234567890: long", 'f'},
+      {"E: no digits", 'u'},
+      {"E42 no colon", 'u'},
+      {"e42: lower case", 'u'},
+      {"W00030017: warning", 'u'},
+      {"I00060040 no colon", 'u'},
+      {"I000600400: one digit more", 'u'},
+      {"I0006004: one digit less", 'u'},
+      {"x I00020110: not first", 'u'},
+      {"\tE1: tab first", 'u'},
+      {"I00020052:I00060040:", 's'},
+      {"I00060080:E1:", 'm'},
+      {"E1:I00020110:", 'f'},
+  };
+  std::string log, printed;
+  int counts[5] = {0, 0, 0, 0, 0};
+  const std::string order = "isfmu";
+  for (const Row& row : rows) {
+    log += row.line + "\r\n";
+    ++counts[order.find(row.category)];
+    if (row.category == 'f' || row.category == 'u') printed += row.line + "\n";
+  }
+  writeFile("build.log", log);
+  RunResult result = run({"-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + printed +
+                                 summary(counts[1], counts[2], counts[0], counts[3], counts[4]) +
+                                 std::to_string(counts[2]) + " failures detected\n"));
+
+  // The built-in server-log rule finds its sentence anywhere in a piece, and
+  // its group runs to the last " for details".
+  writeFile("srv.log", "I00020052: ok\n");
+  result = run({"-exec", tool(), "out:Note: See server log file srv.log for details."});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Note: See server log file srv.log for details.\n"
+                                 "Processing srv.log...\n" +
+                                 summary(1, 0, 0, 0, 0)));
+  result = run({"-exec", tool(), "out:See server log file srv.log for details for details"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("See server log file srv.log for details for details\n"
+                                 "Processing srv.log for details...\n"
+                                 "Failed to open \"srv.log for details\"\n"));
+}
+
+TEST_F(LogModeTest, TheReaderCutsLinesOfAnyLengthAndByte) {
+  struct Row {
+    const char* name;
+    std::string log;
+    std::string lines;  // as printed, one per line
+  };
+  const std::string a511(511, 'a'), b512(512, 'b'), c513(513, 'c'), d1024(1024, 'd');
+  const Row rows[] = {
+      {"byte 255 is content, not the end",
+       "\xff\n"
+       "a\xff"
+       "b\n\xff\xff",
+       "\xff\na\xff"
+       "b\n\xff\xff\n"},
+      {"high bytes at a line start", "\x80\xfe x\r\n", "\x80\xfe x\n"},
+      {"lengths around the doublings", a511 + "\r" + b512 + "\n" + c513 + "\r\n" + d1024,
+       a511 + "\n" + b512 + "\n" + c513 + "\n" + d1024 + "\n"},
+      {"a doubled capacity ending at the end of the file", b512, b512 + "\n"},
+      {"mixed runs of line ends", "\r\r\n\n\r\nx\n\r\n\r\r\ny\r\r", "x\ny\n"},
+      {"percent signs are text", "%s%s%s%n\n100%\n", "%s%s%s%n\n100%\n"},
+  };
+  for (const Row& row : rows) {
+    writeFile("cut.log", "I00020110: ok\n" + row.log);
+    RunResult result = run({"-log", "cut.log"});
+    int lines = 0;
+    for (char c : row.lines) lines += c == '\n';
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out,
+              textMode("Processing cut.log...\n" + row.lines + summary(1, 0, 0, 0, lines)))
+        << row.name;
+  }
+
+  // A line end split over two reads of a large file is still one separator.
+  const std::string block(size_t{1} << 20, 'q');
+  writeFile("cut.log", block.substr(1) + "\r\nI00020110: ok\r" + block + "\n");
+  RunResult result = run({"-log", "cut.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing cut.log...\n" + block.substr(1) + "\n" + block + "\n" +
+                                 summary(1, 0, 0, 0, 2)));
+
+  // Paths with percent signs are printed as they are.
+  writeFile("100%s%d.log", "I00020110: ok\n");
+  result = run({"-log", "100%s%d.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing 100%s%d.log...\n" + summary(1, 0, 0, 0, 0)));
+  result = run({"-log", "%s%n.log"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode("Processing %s%n.log...\nFailed to open \"%s%n.log\"\n"));
+}
+
 TEST_F(LogModeTest, ALogNamedOutsideAsciiIsTheOneRead) {
   // Windows best-fit "\xce\xa9" (omega) to "O" in a legacy code page: the
   // program runs with UTF-8 as its code page, so the name is read as given.

@@ -151,6 +151,37 @@ TEST_F(ScanTest, ScanModeReadsNoRulesAndWinsOverTheOtherModes) {
   }
 }
 
+TEST_F(ScanTest, TheScanListsCodesInTableOrder) {
+  const std::string digits300(300, '7');
+  struct Row {
+    const char* name;
+    std::string log;
+    std::string listing;
+  };
+  const Row rows[] = {
+      // E12 and E21 share bucket 8 (69 + 49 + 50 = 168): first seen first.
+      {"one bucket keeps the order of first sight", "E21: b\nE12: a\nE21: c\n", "E21\t2\nE12\t1\n"},
+      {"buckets in index order", "W1:\nE1:\nI1:\nE2:\nI2:\nW2:\n",
+       "I1\t1\nI2\t1\nW1\t1\nW2\t1\nE1\t1\nE2\t1\n"},
+      {"a long code, a long line", "E" + digits300 + ": x\nE7:" + std::string(1000, 'x') + "\n",
+       "E7\t1\nE" + digits300 + "\t1\n"},
+      {"codes and high bytes", "I5:\xff\n\xffI5:\nI5:\n", "I5\t2\n"},
+      {"line ends of every kind", "E3:\r\r\nE3:\n\rW3:", "E3\t2\nW3\t1\n"},
+  };
+  for (const Row& row : rows) {
+    writeFile("scan.log", row.log);
+    RunResult result = run({"-scan", "scan.log", "-debug", "-nopurge"});
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out, textMode("Scanning scan.log...\n" + row.listing)) << row.name;
+    EXPECT_EQ(result.err, "") << row.name;
+  }
+
+  writeFile("%s%d.log", "E1: x\n");
+  RunResult result = run({"-scan", "%s%d.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Scanning %s%d.log...\nE1\t1\n"));
+}
+
 TEST_F(ScanTest, AMissingLogEndsTheRun) {
   RunResult result = run({"-scan", "missing.log"});
   EXPECT_EQ(result.status, 1);

@@ -1,7 +1,7 @@
-// The driver seen from outside: how the option walk takes its words, what
-// is prepared before the mode is judged, the order in which rules compile,
-// the lines that end a run, the precedence of the rule categories, the
-// built-in rules, how a log is cut into lines and the order of a scan.
+// The driver end to end: how the option walk takes its words, what is
+// prepared before the mode is judged and before a missing command is
+// noticed, the order in which rules compile, the lines that end a run, and
+// a folder named as a log.
 #include <cstdio>
 #include <iterator>
 #include <string>
@@ -13,14 +13,7 @@ namespace {
 
 const char kOpenFailed[] = "Error Parsing XML at line 0, col 0: Failed to open file";
 
-class DriverTest : public E2ETest {
- protected:
-  static std::string shown(const std::vector<std::string>& args) {
-    std::string text;
-    for (const std::string& arg : args) text += " " + arg;
-    return text;
-  }
-};
+using DriverTest = E2ETest;
 
 TEST_F(DriverTest, AnOptionTakesTheNextWordWhateverItLooksLike) {
   writeFile("good.log", "I00020110: ok\nplain\n");
@@ -72,34 +65,9 @@ TEST_F(DriverTest, AnOptionTakesTheNextWordWhateverItLooksLike) {
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
-    EXPECT_EQ(result.status, row.status) << shown(row.args);
-    EXPECT_EQ(result.out, textMode(row.out)) << shown(row.args);
-    EXPECT_EQ(result.err, "") << shown(row.args);
-  }
-}
-
-TEST_F(DriverTest, EveryWordAfterExecBelongsToTheTool) {
-  writeFile("x.log", "E1: scanned\n");
-  struct Row {
-    std::vector<std::string> words;  // after -exec tool argv
-    std::string echoed;
-  };
-  const Row rows[] = {
-      {{"-log"}, "[-log]\n"},
-      {{"-cfg"}, "[-cfg]\n"},
-      {{"-scan", "x.log"}, "[-scan]\n[x.log]\n"},
-      {{"-D"}, "[-D]\n"},
-      {{"-exec"}, "[-exec]\n"},
-      {{"-debug", "-sanitize", "a\\\\b"}, "[-debug]\n[-sanitize]\n[a\\\\b]\n"},
-  };
-  for (const Row& row : rows) {
-    std::vector<std::string> args = {"-exec", tool(), "argv"};
-    args.insert(args.end(), row.words.begin(), row.words.end());
-    RunResult result = run(args);
-    EXPECT_EQ(result.status, 1) << shown(args);
-    EXPECT_EQ(result.out, textMode("[argv]\n" + row.echoed + summary(0, 0, 0, 0, 0) + kNothing))
-        << shown(args);
-    EXPECT_EQ(result.err, "") << shown(args);
+    EXPECT_EQ(result.status, row.status) << argsShown(row.args);
+    EXPECT_EQ(result.out, textMode(row.out)) << argsShown(row.args);
+    EXPECT_EQ(result.err, "") << argsShown(row.args);
   }
 }
 
@@ -204,6 +172,56 @@ TEST_F(DriverTest, TheModeIsJudgedOnlyAfterTheRulesArePrepared) {
     EXPECT_EQ(result.out, textMode(row.out)) << row.name;
     EXPECT_EQ(result.err, "") << row.name;
     EXPECT_EQ(exists("stale.lst"), row.staleKept) << row.name;
+  }
+}
+
+TEST_F(DriverTest, TheRulesAreReadyBeforeAMissingCommandIsNoticed) {
+  struct Row {
+    const char* name;
+    std::string config;  // rules.xml, or none
+    std::string out;
+  };
+  const Row rows[] = {
+      {"a configuration that does not load", "",
+       "Error Parsing XML at line 0, col 0: Failed to open file"},
+      {"a copy rule without a destination", inRoot("<copy>^C (.+)$</copy>\n"),
+       "ERROR: copy '^C (.+)$' does not specify a destination\n"},
+      {"a pattern that does not compile", inRoot("<failure>(</failure>\n"),
+       "Failed to compile regexp \"(\"\n"},
+      {"the server-log pattern counts", inRoot("<logfile>a)</logfile>\n"),
+       "Failed to compile regexp \"a)\"\n"},
+      {"stale listing files are purged first", inRoot("<list file=\"old.lst\">^B (.+)$</list>\n"),
+       usageText("-exec requires a command to run")},
+  };
+  for (const Row& row : rows) {
+    std::string config = row.config.empty() ? "missing.xml" : "rules.xml";
+    if (!row.config.empty()) writeFile(config, row.config);
+    writeFile("old.lst", "stale\n");
+    RunResult result = run({"-cfg", config, "-exec"});
+    EXPECT_EQ(result.status, 1) << row.name;
+    EXPECT_EQ(result.out, row.config.empty() ? row.out : textMode(row.out)) << row.name;
+  }
+  EXPECT_FALSE(exists("old.lst"));
+}
+
+TEST_F(DriverTest, OnlyAnOptionItselfRequestsExecMode) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string out;  // no line end is added
+  };
+  const Row rows[] = {
+      {{"-log", "-exec", tool(), "out:never"}, "Processing -exec...\nFailed to open \"-exec\"\n"},
+      {{"-scan", "-exec", tool()}, "Scanning -exec...\nFailed to open \"-exec\"\n"},
+      {{"-cfg", "-exec", "-log", "b.log"},
+       "Error Parsing XML at line 0, col 0: Failed to open file"},
+      // -sanitize rewrites nothing outside exec mode.
+      {{"-sanitize", "-log", "a\\\\b.log"},
+       "Processing a\\\\b.log...\nFailed to open \"a\\\\b.log\"\n"},
+  };
+  for (const Row& row : rows) {
+    RunResult result = run(row.args);
+    EXPECT_EQ(result.status, 1) << row.args[0];
+    EXPECT_EQ(result.out, textMode(row.out)) << row.args[0];
   }
 }
 
@@ -393,209 +411,6 @@ TEST_F(DriverTest, TheEndOfRunLinesComeInTheirOrder) {
   }
 }
 
-TEST_F(DriverTest, CategoriesAreTriedIgnoreSuccessFailureSummary) {
-  // Each letter is a rule of one category that matches anywhere in a line.
-  const std::string rules =
-      "  <ignore/>\n  <ignore>i</ignore>\n  <success><b/>never</success>\n  <success>s</success>\n"
-      "  <success>t</success>\n  <failure/>\n  <failure>f</failure>\n  <summary>m</summary>\n"
-      "  <list file='all.lst'>^(.*)$</list>\n";
-  struct Row {
-    std::string line;
-    std::string category;  // i, s, f, m or u
-  };
-  const Row rows[] = {
-      {"ifsm", "i"}, {"fsmi", "i"}, {"if", "i"},     {"im", "i"},    {"fsm", "s"}, {"fm t", "s"},
-      {"sm", "s"},   {"fs", "s"},   {"mf", "f"},     {"f%d%n", "f"}, {"f", "f"},   {"m", "m"},
-      {"xm", "m"},   {"x", "u"},    {"%d%n%p", "u"}, {"never", "u"}, {"I", "u"},   {"M", "u"},
-  };
-  writeFile("rules.xml", inRoot(rules));
-  std::string log, plain, debug, listed;
-  int counts[5] = {0, 0, 0, 0, 0};
-  const std::string order = "isfmu";
-  for (const Row& row : rows) {
-    log += row.line + "\n";
-    listed += row.line + "\n";
-    ++counts[order.find(row.category)];
-    if (row.category == "f") debug += "failure: ";
-    if (row.category == "u") debug += "unmatched: ";
-    if (row.category == "f" || row.category == "u") {
-      plain += row.line + "\n";
-      debug += row.line + "\n";
-    }
-  }
-  writeFile("build.log", log);
-  const std::string totals = summary(counts[1], counts[2], counts[0], counts[3], counts[4]) +
-                             std::to_string(counts[2]) + " failures detected\n";
-  RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + plain + totals));
-  EXPECT_EQ(result.err, "");
-  // Every line reaches the list action, whatever its category.
-  EXPECT_EQ(readFile("all.lst"), textMode(listed));
-
-  std::string adding;
-  for (const Row& row : rows) {
-    if (row.category == "f") adding += "failure: " + row.line + "\n";
-    if (row.category == "u") adding += "unmatched: " + row.line + "\n";
-    adding += "adding file \"" + row.line + "\" to list \"all.lst\" (" +
-              (&row == &rows[0] ? "write" : "append") + ")\n";
-  }
-  result = run({"-cfg", "rules.xml", "-log", "build.log", "-debug"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out,
-            textMode("Adding new listfile \"all.lst\" for \"^(.*)$\"\n"
-                     "Deleting list file 'all.lst'\nProcessing build.log...\n" +
-                     adding + totals + "all.lst\t" + std::to_string(std::size(rows)) + "\n"));
-}
-
-TEST_F(DriverTest, RulesWithoutTextNeverMatch) {
-  struct Row {
-    const char* name;
-    std::string children;
-    std::string log;
-    std::string printed;
-    std::string totals;
-    std::string after;
-    int status;
-  };
-  const Row rows[] = {
-      {"an empty summary is the summary rule",
-       inRoot("  <summary/>\n  <summary>^S</summary>\n  <success>^OK</success>\n"), "S\nOK\n",
-       "S\n", summary(1, 0, 0, 0, 1), "", 0},
-      {"empty rules of every kind",
-       inRoot("  <ignore></ignore>\n  <success> </success>\n  <failure>\n</failure>\n"
-              "  <summary><!-- later --></summary>\n  <copy dst='.'/>\n  <list file='e.lst'/>\n"),
-       "any\n\tline\n", "any\n\tline\n", copySummary(0, 0, 0, 0, 2, 0, 0), kNothing, 1},
-      {"an empty root", "<tarnwick/>", "I00020110: ok\nE1: x\n", "I00020110: ok\nE1: x\n",
-       summary(0, 0, 0, 0, 2), kNothing, 1},
-  };
-  for (const Row& row : rows) {
-    writeFile("rules.xml", row.children);
-    writeFile("build.log", row.log);
-    RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
-    EXPECT_EQ(result.status, row.status) << row.name;
-    EXPECT_EQ(result.out,
-              textMode("Processing build.log...\n" + row.printed + row.totals + row.after))
-        << row.name;
-    EXPECT_FALSE(exists("e.lst")) << row.name;
-  }
-
-  // In exec mode an empty logfile rule never names a log.
-  writeFile("rules.xml", inRoot("  <logfile/>\n  <success>^OK</success>\n"));
-  writeFile("srv.log", "OK\n");
-  RunResult result = run({"-cfg", "rules.xml", "-exec", tool(), "serverlog:srv.log", "out:OK"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, textMode("See server log file srv.log for details\nOK\n" +
-                                 summary(0, 0, 0, 0, 0) + kNothing));
-}
-
-TEST_F(DriverTest, TheBuiltInRulesJudgeByTheCodeAtTheLineStart) {
-  struct Row {
-    std::string line;
-    char category;  // i, s, f, m or u
-  };
-  const Row rows[] = {
-      {"I00060040: compiling", 'i'},
-      {"I00060040:", 'i'},
-      {"I00020110: built", 's'},
-      {"I00020052: packaged", 's'},
-      {"I00060080: 0 errors", 'm'},
-      {"E42: broken", 'f'},
-      {"E0: zero", 'f'},
-      {"E123456789012345678901234567890: long", 'f'},
-      {"E: no digits", 'u'},
-      {"E42 no colon", 'u'},
-      {"e42: lower case", 'u'},
-      {"W00030017: warning", 'u'},
-      {"I00060040 no colon", 'u'},
-      {"I000600400: one digit more", 'u'},
-      {"I0006004: one digit less", 'u'},
-      {"x I00020110: not first", 'u'},
-      {"\tE1: tab first", 'u'},
-      {"I00020052:I00060040:", 's'},
-      {"I00060080:E1:", 'm'},
-      {"E1:I00020110:", 'f'},
-  };
-  std::string log, printed;
-  int counts[5] = {0, 0, 0, 0, 0};
-  const std::string order = "isfmu";
-  for (const Row& row : rows) {
-    log += row.line + "\r\n";
-    ++counts[order.find(row.category)];
-    if (row.category == 'f' || row.category == 'u') printed += row.line + "\n";
-  }
-  writeFile("build.log", log);
-  RunResult result = run({"-log", "build.log"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + printed +
-                                 summary(counts[1], counts[2], counts[0], counts[3], counts[4]) +
-                                 std::to_string(counts[2]) + " failures detected\n"));
-
-  // The built-in server-log rule finds its sentence anywhere in a piece, and
-  // its group runs to the last " for details".
-  writeFile("srv.log", "I00020052: ok\n");
-  result = run({"-exec", tool(), "out:Note: See server log file srv.log for details."});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, textMode("Note: See server log file srv.log for details.\n"
-                                 "Processing srv.log...\n" +
-                                 summary(1, 0, 0, 0, 0)));
-  result = run({"-exec", tool(), "out:See server log file srv.log for details for details"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, textMode("See server log file srv.log for details for details\n"
-                                 "Processing srv.log for details...\n"
-                                 "Failed to open \"srv.log for details\"\n"));
-}
-
-TEST_F(DriverTest, TheReaderCutsLinesOfAnyLengthAndByte) {
-  struct Row {
-    const char* name;
-    std::string log;
-    std::string lines;  // as printed, one per line
-  };
-  const std::string a511(511, 'a'), b512(512, 'b'), c513(513, 'c'), d1024(1024, 'd');
-  const Row rows[] = {
-      {"byte 255 is content, not the end",
-       "\xff\n"
-       "a\xff"
-       "b\n\xff\xff",
-       "\xff\na\xff"
-       "b\n\xff\xff\n"},
-      {"high bytes at a line start", "\x80\xfe x\r\n", "\x80\xfe x\n"},
-      {"lengths around the doublings", a511 + "\r" + b512 + "\n" + c513 + "\r\n" + d1024,
-       a511 + "\n" + b512 + "\n" + c513 + "\n" + d1024 + "\n"},
-      {"a doubled capacity ending at the end of the file", b512, b512 + "\n"},
-      {"mixed runs of line ends", "\r\r\n\n\r\nx\n\r\n\r\r\ny\r\r", "x\ny\n"},
-      {"percent signs are text", "%s%s%s%n\n100%\n", "%s%s%s%n\n100%\n"},
-  };
-  for (const Row& row : rows) {
-    writeFile("cut.log", "I00020110: ok\n" + row.log);
-    RunResult result = run({"-log", "cut.log"});
-    int lines = 0;
-    for (char c : row.lines) lines += c == '\n';
-    EXPECT_EQ(result.status, 0) << row.name;
-    EXPECT_EQ(result.out,
-              textMode("Processing cut.log...\n" + row.lines + summary(1, 0, 0, 0, lines)))
-        << row.name;
-  }
-
-  // A line end split over two reads of a large file is still one separator.
-  const std::string block(size_t{1} << 20, 'q');
-  writeFile("cut.log", block.substr(1) + "\r\nI00020110: ok\r" + block + "\n");
-  RunResult result = run({"-log", "cut.log"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, textMode("Processing cut.log...\n" + block.substr(1) + "\n" + block + "\n" +
-                                 summary(1, 0, 0, 0, 2)));
-
-  // Paths with percent signs are printed as they are.
-  writeFile("100%s%d.log", "I00020110: ok\n");
-  result = run({"-log", "100%s%d.log"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, textMode("Processing 100%s%d.log...\n" + summary(1, 0, 0, 0, 0)));
-  result = run({"-log", "%s%n.log"});
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, textMode("Processing %s%n.log...\nFailed to open \"%s%n.log\"\n"));
-}
-
 TEST_F(DriverTest, AFolderIsALogThatCannotBeOpened) {
   makeFolder("logs.d");
   writeFile("rules.xml", inRoot("  <logfile>^srv (.+)$</logfile>\n"));
@@ -614,41 +429,10 @@ TEST_F(DriverTest, AFolderIsALogThatCannotBeOpened) {
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
-    EXPECT_EQ(result.status, 1) << shown(row.args);
-    EXPECT_EQ(result.out, textMode(row.out)) << shown(row.args);
-    EXPECT_EQ(result.err, "") << shown(row.args);
+    EXPECT_EQ(result.status, 1) << argsShown(row.args);
+    EXPECT_EQ(result.out, textMode(row.out)) << argsShown(row.args);
+    EXPECT_EQ(result.err, "") << argsShown(row.args);
   }
-}
-
-TEST_F(DriverTest, TheScanListsCodesInTableOrder) {
-  const std::string digits300(300, '7');
-  struct Row {
-    const char* name;
-    std::string log;
-    std::string listing;
-  };
-  const Row rows[] = {
-      // E12 and E21 share bucket 8 (69 + 49 + 50 = 168): first seen first.
-      {"one bucket keeps the order of first sight", "E21: b\nE12: a\nE21: c\n", "E21\t2\nE12\t1\n"},
-      {"buckets in index order", "W1:\nE1:\nI1:\nE2:\nI2:\nW2:\n",
-       "I1\t1\nI2\t1\nW1\t1\nW2\t1\nE1\t1\nE2\t1\n"},
-      {"a long code, a long line", "E" + digits300 + ": x\nE7:" + std::string(1000, 'x') + "\n",
-       "E7\t1\nE" + digits300 + "\t1\n"},
-      {"codes and high bytes", "I5:\xff\n\xffI5:\nI5:\n", "I5\t2\n"},
-      {"line ends of every kind", "E3:\r\r\nE3:\n\rW3:", "E3\t2\nW3\t1\n"},
-  };
-  for (const Row& row : rows) {
-    writeFile("scan.log", row.log);
-    RunResult result = run({"-scan", "scan.log", "-debug", "-nopurge"});
-    EXPECT_EQ(result.status, 0) << row.name;
-    EXPECT_EQ(result.out, textMode("Scanning scan.log...\n" + row.listing)) << row.name;
-    EXPECT_EQ(result.err, "") << row.name;
-  }
-
-  writeFile("%s%d.log", "E1: x\n");
-  RunResult result = run({"-scan", "%s%d.log"});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, textMode("Scanning %s%d.log...\nE1\t1\n"));
 }
 
 }  // namespace
