@@ -630,6 +630,8 @@ TEST_F(ExecTest, ListingsAndCopiesOfBothStreamsAtOnceLoseNothing) {
   std::string report = exists("r.json") ? readFile("r.json") : "";
   EXPECT_NE(report.find("\"entries\":" + std::to_string(2 * lines)), std::string::npos)
       << report.substr(0, 300);
+}
+
 const char kWarning[] = "WARNING: found -o/-oa switch, but no logfile give\n";
 
 /// The rules most configured runs here share; the server-log rule is added
