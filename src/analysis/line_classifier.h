@@ -16,8 +16,11 @@ struct LogLine {
 /// Puts the line into one category (ignore over success over failure over
 /// summary over unmatched) and reports it to the run record, which raises
 /// that counter and has failure and unmatched lines printed; then runs the
-/// copy and list actions on it whatever the category. The line is neither
-/// changed nor kept. One thread at a time, unless the record is shared.
+/// copy and list actions on it whatever the category. When the rule set asks
+/// (stripAnsi), the rules, the actions and the record see the line without
+/// its ANSI control sequences, and the record gets the tool's bytes as raw.
+/// The line is neither changed nor kept. One thread at a time, unless the
+/// record is shared.
 void classifyLine(const LogLine& line);
 
 class RegularExpression;

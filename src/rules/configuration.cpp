@@ -171,6 +171,7 @@ void loadConfiguration(const char* path) {
     if (const char* basedir = readBasedir(*root)) {
       ruleSet.basedir = std::make_unique<std::string>(basedir);
     }
+    ruleSet.stripAnsi = attributeFlag(*root, "stripansi", false);
   }
   readFirst(document, "tarnwick/logfile", ruleSet.serverLogRule);
   readAll(document, "tarnwick/ignore", ruleSet.ignoreRules, plainRule);

@@ -1,11 +1,12 @@
 // Configured runs: the XML rule file, its parse errors, the checks of copy
 // and list rules, and "-Dname=value" variables in their paths.
 //
-// Copying files and writing listing files are not observed here: the logs
-// hold no line that a copy or list rule acts on, and listing files are
+// Copying files and writing listing files are mostly not observed here: the
+// logs hold no line that a copy or list rule acts on, and listing files are
 // never purged (-nopurge), since some test paths are not below the test's
-// folder.
+// folder. The coloured logs write a listing file of the test's own.
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -549,6 +550,101 @@ TEST_F(ConfigurationTest, AFileNestedTooDeeplyIsAParseErrorNotACrash) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "Error Parsing XML at line 2, col 2998: Elements nested too deeply.");
   EXPECT_EQ(result.err, "");
+}
+
+// Captured from gcc 12.2 (-fdiagnostics-color=always -fdiagnostics-urls=always
+// -Wall -c b.c, in a UTF-8 locale) and clang 14 (-fcolor-diagnostics -c a.c).
+const char kColouredGcc[] =
+    "\x1B[01m\x1B[Kb.c:\x1B[m\x1B[K In function "
+    "\xE2\x80\x98\x1B[01m\x1B[Kmain\x1B[m\x1B[K\xE2\x80\x99:\n"
+    "\x1B[01m\x1B[Kb.c:1:26:\x1B[m\x1B[K \x1B[01;31m\x1B[Kerror: "
+    "\x1B[m\x1B[K\xE2\x80\x98\x1B[01m\x1B[Kx\x1B[m\x1B[K\xE2\x80\x99 undeclared (first use in this "
+    "function)\n"
+    "    1 | int main(){int y; return \x1B[01;31m\x1B[Kx\x1B[m\x1B[K;}\n"
+    "      |                          \x1B[01;31m\x1B[K^\x1B[m\x1B[K\n"
+    "\x1B[01m\x1B[Kb.c:1:26:\x1B[m\x1B[K \x1B[01;36m\x1B[Knote: \x1B[m\x1B[Keach undeclared "
+    "identifier is reported only once for each function it appears in\n"
+    "\x1B[01m\x1B[Kb.c:1:16:\x1B[m\x1B[K \x1B[01;35m\x1B[Kwarning: \x1B[m\x1B[Kunused variable "
+    "\xE2\x80\x98\x1B[01m\x1B[Ky\x1B[m\x1B[K\xE2\x80\x99 "
+    "[\x1B[01;35m\x1B[K\x1B]8;;https://gcc.gnu.org/onlinedocs/gcc/"
+    "Warning-Options.html#index-Wunused-variable\a-Wunused-variable\x1B]8;;\a\x1B[m\x1B[K]\n"
+    "    1 | int main(){int \x1B[01;35m\x1B[Ky\x1B[m\x1B[K; return x;}\n"
+    "      |                \x1B[01;35m\x1B[K^\x1B[m\x1B[K\n";
+const char kColouredClang[] =
+    "\x1B[1ma.c:1:19: \x1B[0m\x1B[0;1;31merror: \x1B[0m\x1B[1muse of undeclared identifier "
+    "'x'\x1B[0m\n"
+    "int main(){return x;}\n"
+    "\x1B[0;1;32m                  ^\n"
+    "\x1B[0m1 error generated.\n";
+
+/// Rules for those logs that anchor at the start of a line, as packs do.
+std::string compilerRules(const std::string& rootAttributes) {
+  return "<tarnwick" + rootAttributes +
+         ">\n"
+         "  <ignore>^ +[0-9]* \\|</ignore>\n"
+         "  <ignore>^int main</ignore>\n"
+         "  <ignore>^ +\\^</ignore>\n"
+         "  <success>^[^ :]+:[0-9]+:[0-9]+: note: </success>\n"
+         "  <success>^[0-9]+ errors? generated</success>\n"
+         "  <failure>^[^ :]+:[0-9]+:[0-9]+: (fatal )?error: </failure>\n"
+         "  <summary>warning</summary>\n"
+         "  <list file='files.lst'>^([^ :]+):[0-9]+:[0-9]+: [a-z]+: </list>\n"
+         "</tarnwick>\n";
+}
+
+/// The lines of text, each without its line end.
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+TEST_F(ConfigurationTest, StripansiMatchesColouredCompilerOutput) {
+  const std::vector<std::string> gcc = linesOf(kColouredGcc);
+  const std::vector<std::string> clang = linesOf(kColouredClang);
+  ASSERT_EQ(gcc.size(), 8u);
+  ASSERT_EQ(clang.size(), 4u);
+  writeFile("gcc.log", kColouredGcc);
+  writeFile("clang.log", kColouredClang);
+  struct Row {
+    const char* name;
+    std::string attributes;
+    const char* log;
+    std::string printed;  // the tool's bytes, as they came
+    std::string totals;
+    std::string listed;
+    std::string reported;  // the text of the JSON report's first finding
+  };
+  const Row rows[] = {
+      {"gcc, stripped", " stripansi='yes'", "gcc.log", gcc[0] + "\n" + gcc[1] + "\n",
+       summary(1, 1, 4, 1, 1) + "1 failures detected\n", "b.c\nb.c\nb.c\n",
+       "b.c: In function \xE2\x80\x98main\xE2\x80\x99:"},
+      {"clang, stripped", " stripansi='Y'", "clang.log", clang[0] + "\n",
+       summary(1, 1, 2, 0, 0) + "1 failures detected\n", "a.c\n",
+       "a.c:1:19: error: use of undeclared identifier 'x'"},
+      // As before: a coloured line begins with ESC, no anchored rule matches
+      // it, and the listing stays empty.
+      {"gcc, without the attribute", "", "gcc.log", gcc[0] + "\n" + gcc[1] + "\n" + gcc[4] + "\n",
+       summary(0, 0, 4, 1, 3), "", gcc[0]},
+      {"gcc, stripansi='no'", " stripansi='no'", "gcc.log",
+       gcc[0] + "\n" + gcc[1] + "\n" + gcc[4] + "\n", summary(0, 0, 4, 1, 3), "", gcc[0]},
+  };
+  for (const Row& row : rows) {
+    writeFile("rules.xml", compilerRules(row.attributes));
+    writeFile("files.lst", "");
+    RunResult result = run({"-cfg", "rules.xml", "-json", "r.json", "-log", row.log});
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out,
+              textMode("Processing " + std::string(row.log) + "...\n" + row.printed + row.totals))
+        << row.name;
+    EXPECT_EQ(readFile("files.lst"), textMode(row.listed)) << row.name;
+    nlohmann::json report = nlohmann::json::parse(readFile("r.json"));
+    ASSERT_FALSE(report["findings"].empty()) << row.name;
+    EXPECT_EQ(report["findings"][0]["text"], row.reported) << row.name;
+  }
 }
 
 }  // namespace
