@@ -648,3 +648,166 @@ TEST_F(ConfigurationTest, StripansiMatchesColouredCompilerOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+using IncludeTest = E2ETest;
+
+TEST_F(IncludeTest, IncludedRulesComeAtThePlaceOfTheirInclude) {
+  // Each list rule adds its capture of the line: the listing shows the
+  // order in which the rules were tried.
+  makeFolder("rules/packs");
+  makeFolder("rules/sub");
+  writeFile("rules/all.xml",
+            "<tarnwick>\n"
+            "  <list file='$LST'>^(a)</list>\n"
+            "  <include file='$PACKS/gnu.xml'/>\n"
+            "  <list file='$LST'>^(abc)</list>\n"
+            "  <include file='sub/own.xml'/>\n"
+            "  <success>^S-top</success>\n"
+            "  <summary>^Top summary</summary>\n"
+            "</tarnwick>\n");
+  writeFile("rules/packs/gnu.xml",
+            "<tarnwick>\n"
+            "  <success>^S-gnu</success>\n"
+            "  <list file='$LST'>^(ab)</list>\n"
+            "  <summary>^Gnu summary</summary>\n"
+            "  <summary>^Gnu second summary</summary>\n"
+            "</tarnwick>\n");
+  // Resolved from its own folder, not from the one that includes it.
+  writeFile("rules/sub/own.xml",
+            "<tarnwick>\n"
+            "  <include file='" +
+                targetRelative("../common.xml") +
+                "'/>\n"
+                "  <list file='$LST'>^(abcde)</list>\n"
+                "  <summary>^Own summary</summary>\n"
+                "</tarnwick>\n");
+  writeFile("rules/common.xml",
+            "<tarnwick><list file='$LST'>^(abcd)</list><failure>^E</failure></tarnwick>\n");
+  writeFile("build.log",
+            "abcdef\nS-gnu\nS-top\nE1\nTop summary\nGnu summary\nGnu second summary\n"
+            "Own summary\nOther\n");
+  RunResult result = run({"-DPACKS=packs", "-DLST=" + targetPath("order.lst"), "-cfg",
+                          targetRelative("rules/all.xml"), "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\nabcdef\nE1\nOther\n" +
+                                 summary(2, 1, 0, 4, 2) + "1 failures detected\n"));
+  EXPECT_EQ(readFile("order.lst"), textMode("a\nab\nabc\nabcd\nabcde\n"));
+}
+
+TEST_F(IncludeTest, AFileIncludedTwiceIsReadOnce) {
+  writeFile("all.xml",
+            "<tarnwick><include file='a.xml'/><include file='b.xml'/>"
+            "<include file='./a.xml'/></tarnwick>");
+  writeFile("a.xml", "<tarnwick><list file='files.lst'>^Built (.+)</list></tarnwick>");
+  writeFile("b.xml", "<tarnwick><include file='a.xml'/><success>^Built</success></tarnwick>");
+  writeFile("build.log", "Built x.o\n");
+  RunResult result = run({"-cfg", "all.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summary(1, 0, 0, 0, 0)));
+  EXPECT_EQ(readFile("files.lst"), textMode("x.o\n"));
+}
+
+TEST_F(IncludeTest, RootAttributesComeFromTheNearestFileThatSetsThem) {
+  const std::string coloured = "\x1B[01;31merror: x\x1B[m";
+  writeFile("pack.xml",
+            "<tarnwick stripansi='yes'><failure>^error: </failure>"
+            "<success>^ok</success></tarnwick>");
+  writeFile("plain.xml", "<tarnwick><include file='pack.xml'/></tarnwick>");
+  writeFile("no.xml", "<tarnwick stripansi='no'><include file='pack.xml'/></tarnwick>");
+  writeFile("build.log", coloured + "\nok\n");
+  struct Row {
+    const char* config;
+    std::string printed;
+    std::string totals;
+  };
+  const Row rows[] = {
+      {"pack.xml", coloured + "\n", summary(1, 1, 0, 0, 0) + "1 failures detected\n"},
+      {"plain.xml", coloured + "\n", summary(1, 1, 0, 0, 0) + "1 failures detected\n"},
+      {"no.xml", coloured + "\n", summary(1, 0, 0, 0, 1)},
+  };
+  for (const Row& row : rows) {
+    RunResult result = run({"-cfg", row.config, "-log", "build.log"});
+    EXPECT_EQ(result.status, 0) << row.config;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\n" + row.printed + row.totals))
+        << row.config;
+  }
+}
+
+TEST_F(IncludeTest, BadIncludesEndTheRunNamingTheFiles) {
+  struct File {
+    const char* name;
+    const char* content;
+  };
+  struct Row {
+    const char* name;
+    std::vector<File> files;  // the first is the one -cfg names
+    std::string message;
+  };
+  std::vector<File> nine;
+  const Row rows[] = {
+      {"itself",
+       {{"a.xml", "<tarnwick><include file='a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself\n"},
+      {"itself by another name",
+       {{"a.xml", "<tarnwick><include file='./a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself\n"},
+      {"through one",
+       {{"a.xml", "<tarnwick><include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick><include file='a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself through 'b.xml'\n"},
+      {"through two, below the top",
+       {{"top.xml", "<tarnwick><include file='a.xml'/></tarnwick>"},
+        {"a.xml", "<tarnwick><include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick><include file='c.xml'/></tarnwick>"},
+        {"c.xml", "<tarnwick><include file='a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself through 'b.xml' and 'c.xml'\n"},
+      {"missing",
+       {{"a.xml", "<tarnwick><include file='gone.xml'/></tarnwick>"}},
+       "Error Parsing XML at line 0, col 0 of 'gone.xml', included by 'a.xml': Failed to open "
+       "file\n"},
+      {"a variable that names nothing",
+       {{"a.xml", "<tarnwick><include file='$NOPE'/></tarnwick>"}},
+       "WARNING: $NOPE is not defined\n"
+       "Error Parsing XML at line 0, col 0 of '', included by 'a.xml': Failed to open file\n"},
+      {"not well-formed",
+       {{"a.xml", "<tarnwick>\n<include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick>\n  <ignore>x</ignre>\n</tarnwick>\n"}},
+       "Error Parsing XML at line 2, col 12 of 'b.xml', included by 'a.xml': Error reading end "
+       "tag.\n"},
+      {"without a file",
+       {{"a.xml", "<tarnwick><include name='b.xml'/></tarnwick>"}},
+       "ERROR: include in 'a.xml' does not specify a file\n"},
+      {"a bad gate in an included file",
+       {{"a.xml", "<tarnwick maxfailures='0'><include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick maxunmatched='-1'/>"}},
+       "ERROR: maxunmatched=\"-1\" in 'b.xml' is not a non-negative decimal number\n"},
+      {"nine deep",
+       {{"d0.xml", "<tarnwick><include file='d1.xml'/></tarnwick>"},
+        {"d1.xml", "<tarnwick><include file='d2.xml'/></tarnwick>"},
+        {"d2.xml", "<tarnwick><include file='d3.xml'/></tarnwick>"},
+        {"d3.xml", "<tarnwick><include file='d4.xml'/></tarnwick>"},
+        {"d4.xml", "<tarnwick><include file='d5.xml'/></tarnwick>"},
+        {"d5.xml", "<tarnwick><include file='d6.xml'/></tarnwick>"},
+        {"d6.xml", "<tarnwick><include file='d7.xml'/></tarnwick>"},
+        {"d7.xml", "<tarnwick><include file='d8.xml'/></tarnwick>"},
+        {"d8.xml", "<tarnwick><include file='d9.xml'/></tarnwick>"},
+        {"d9.xml", "<tarnwick><success>^OK</success></tarnwick>"}},
+       "ERROR: Includes nested more than 8 deep: 'd8.xml' includes 'd9.xml'\n"},
+  };
+  writeFile("build.log", "OK\n");
+  for (const Row& row : rows) {
+    for (const File& file : row.files) writeFile(file.name, file.content);
+    RunResult result = run({"-cfg", row.files.front().name, "-log", "build.log"});
+    EXPECT_EQ(result.status, 1) << row.name;
+    EXPECT_EQ(result.out, textMode(row.message)) << row.name;
+    EXPECT_EQ(result.err, "") << row.name;
+  }
+  // Eight deep is allowed.
+  RunResult result = run({"-cfg", "d1.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summary(1, 0, 0, 0, 0)));
+}
+
+}  // namespace
