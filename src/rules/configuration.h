@@ -3,6 +3,9 @@
 #ifndef TARNWICK_RULES_CONFIGURATION_H
 #define TARNWICK_RULES_CONFIGURATION_H
 
+#include <string>
+#include <vector>
+
 class TiXmlDocument;
 class TiXmlElement;
 
@@ -12,6 +15,11 @@ class TiXmlElement;
 /// "file"; prints the append warning and, under -debug, one line per list
 /// rule. Main thread, once, after the whole command line has been read.
 void loadConfiguration(const char* path);
+
+/// The files the configuration included, as they were opened, in the order
+/// they were read; empty for one file alone. Main thread, after
+/// loadConfiguration.
+const std::vector<std::string>& includedConfigurationFiles();
 
 /// The element at path, a "/"-separated list of element names (empty names
 /// are skipped), each the first child element of that name of the one
