@@ -945,8 +945,14 @@ TEST_F(SafeDefaultsTest, StrictOptionsRefuseAWordThatIsNoOption) {
     EXPECT_EQ(result.out, usageText("Unknown option '" + row.unknown + "'")) << row.name;
     EXPECT_EQ(readFile("files.lst"), "stale\n") << row.name;
   }
-  // Before anything is run: the tool never starts.
+}
+
+// Exec mode starts reader threads: these run under ThreadSanitizer too.
+using SafeDefaultsExecTest = E2ETest;
+
+TEST_F(SafeDefaultsExecTest, StrictOptionsRefuseAWordBeforeTheToolStarts) {
   writeFile("rules.xml", "<tarnwick strictoptions='yes'><success>^OK</success></tarnwick>");
+  // Before anything is run: the tool never starts.
   RunResult result = run({"-cfg", "rules.xml", "-maxfailure", "0", "-exec", tool(),
                           "note:" + targetPath("ran") + ":yes"});
   EXPECT_EQ(result.status, 1);
@@ -957,7 +963,7 @@ TEST_F(SafeDefaultsTest, StrictOptionsRefuseAWordThatIsNoOption) {
   EXPECT_EQ(result.status, 0);
 }
 
-TEST_F(SafeDefaultsTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) {
+TEST_F(SafeDefaultsExecTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) {
   writeFile("rules.xml", inRoot("<success>^OK</success><failure>^E</failure>"));
   struct Row {
     const char* name;
