@@ -737,7 +737,8 @@ TEST_F(IncludeTest, RootAttributesComeFromTheNearestFileThatSetsThem) {
 
 TEST_F(IncludeTest, NoListingFileMayBeAnIncludedFile) {
   makeFolder("packs");
-  writeFile("all.xml", "<tarnwick><include file='packs/gnu.xml'/></tarnwick>");
+  writeFile("all.xml",
+            "<tarnwick><include file='" + targetRelative("packs/gnu.xml") + "'/></tarnwick>");
   const std::string pack = "<tarnwick><list file='" + targetRelative("packs/gnu.xml") +
                            "'>^Built (.+)</list><success>^OK</success></tarnwick>";
   writeFile("packs/gnu.xml", pack);
@@ -942,7 +943,7 @@ TEST_F(SafeDefaultsTest, StrictOptionsRefuseAWordThatIsNoOption) {
       continue;
     }
     EXPECT_EQ(result.status, 1) << row.name;
-    EXPECT_EQ(result.out, usageText("Unknown option '" + row.unknown + "'")) << row.name;
+    EXPECT_EQ(result.out, textMode(usageText("Unknown option '" + row.unknown + "'"))) << row.name;
     EXPECT_EQ(readFile("files.lst"), "stale\n") << row.name;
   }
 }
@@ -956,7 +957,7 @@ TEST_F(SafeDefaultsExecTest, StrictOptionsRefuseAWordBeforeTheToolStarts) {
   RunResult result = run({"-cfg", "rules.xml", "-maxfailure", "0", "-exec", tool(),
                           "note:" + targetPath("ran") + ":yes"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, usageText("Unknown option '-maxfailure'"));
+  EXPECT_EQ(result.out, textMode(usageText("Unknown option '-maxfailure'")));
   EXPECT_FALSE(exists("ran"));
   // After -exec every word is the tool's.
   result = run({"-cfg", "rules.xml", "-toolstatus", "-exec", tool(), "exit:0", "-maxfailure"});
