@@ -12,6 +12,10 @@ extern const char kFolderSeparator;
 /// '\\' and '/' on Windows, which accepts both.
 bool isFolderSeparator(char c);
 
+/// True when path names its place without the current folder: it begins
+/// with '/' on POSIX; with a separator or a drive letter and ':' on Windows.
+bool isRootedPath(const char* path);
+
 /// True when a file-status query on path succeeds (a file or folder of any
 /// kind exists there).
 bool pathExists(const char* path);

@@ -184,6 +184,8 @@ int createTemporary(const std::string& temporary, const struct stat& source) {
 
 bool isFolderSeparator(char c) { return c == '/'; }
 
+bool isRootedPath(const char* path) { return path[0] == '/'; }
+
 bool sameNameCharacter(char a, char b) { return a == b; }
 
 bool pathExists(const char* path) {

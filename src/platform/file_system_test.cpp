@@ -61,6 +61,27 @@ TEST(FolderSeparatorTest, TheFileSystemsOwnSeparators) {
 #endif
 }
 
+TEST(RootedPathTest, ARootedPathNeedsNoCurrentFolder) {
+  struct Row {
+    const char* path;
+    bool posix;
+    bool windows;
+  };
+  const Row rows[] = {
+      {"/etc/x.xml", true, true}, {"rules/x.xml", false, false}, {"x.xml", false, false},
+      {"", false, false},         {"./x.xml", false, false},     {"../x.xml", false, false},
+      {"\\x.xml", false, true},   {"C:\\r\\x.xml", false, true}, {"z:x.xml", false, true},
+      {"1:x.xml", false, false},  {":x.xml", false, false},      {"$OUT/x.xml", false, false},
+  };
+  for (const Row& row : rows) {
+#ifdef _WIN32
+    EXPECT_EQ(isRootedPath(row.path), row.windows) << row.path;
+#else
+    EXPECT_EQ(isRootedPath(row.path), row.posix) << row.path;
+#endif
+  }
+}
+
 TEST_F(FileSystemTest, ACopyNeverReplacesAnExistingTarget) {
   write("source", "new");
   write("target", "old");

@@ -57,6 +57,12 @@ bool flushToDisk(const std::string& path) {
 
 bool isFolderSeparator(char c) { return c == '\\' || c == '/'; }
 
+bool isRootedPath(const char* path) {
+  if (isFolderSeparator(path[0])) return true;
+  char letter = static_cast<char>(path[0] | 0x20);
+  return letter >= 'a' && letter <= 'z' && path[1] == ':';
+}
+
 // A short name takes the narrow call it always took; a name too long for
 // the narrow calls takes the wide one with the long-path prefix; a name that
 // is no text in the code page is refused rather than turned into another.

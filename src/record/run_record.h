@@ -44,15 +44,20 @@ struct RunTotals {
   }
 };
 
-/// One classified line, borrowed for the call only.
+/// One classified line, borrowed for the call only. text is the line as the
+/// rules saw it, which reports show; raw, when not null, the tool's own
+/// bytes, which differ when the configuration has control sequences removed
+/// before matching (stripansi), and which the console prints.
 struct ClassifiedLine {
   LineClass lineClass;
   const char* log;      // the log as named in "Processing <log>..."
   uint64_t lineNumber;  // 1-based, blank lines counted
   const char* text;     // length bytes, NUL after them; may hold NULs
   size_t length;
-  const char* rule;        // pattern of the rule that decided it; null for unmatched
-  bool mayHoldNul = true;  // false when the reader knows text holds no NUL
+  const char* rule;           // pattern of the rule that decided it; null for unmatched
+  bool mayHoldNul = true;     // false when the reader knows text (and raw) holds no NUL
+  const char* raw = nullptr;  // rawLength bytes, NUL after them; null: text is the tool's
+  size_t rawLength = 0;
 
   /// The bytes before the first NUL of text (all of them when none): the
   /// line as the console shows it.
@@ -60,6 +65,15 @@ struct ClassifiedLine {
     if (!mayHoldNul) return length;
     const void* nul = std::memchr(text, '\0', length);
     return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text) : length;
+  }
+  /// The tool's bytes, as the console prints them.
+  const char* printedText() const { return raw != nullptr ? raw : text; }
+  /// Like shownLength, for printedText.
+  size_t printedLength() const {
+    if (raw == nullptr) return shownLength();
+    if (!mayHoldNul) return rawLength;
+    const void* nul = std::memchr(raw, '\0', rawLength);
+    return nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - raw) : rawLength;
   }
 };
 

@@ -22,12 +22,12 @@ void ConsolePrinter::lineClassified(const ClassifiedLine& line) {
   if (debug_) std::fputs(prefix, stream_);
   // Written by length, not through "%s": nothing on this path needs strlen,
   // and a line of 2 GiB or more goes out whole.
-  size_t shown = line.shownLength();
+  size_t shown = line.printedLength();
   // Lines of a log file are printed by the main thread or by the thread
   // that reads the tool's stdout (a server log), which also does that
   // stream's echo. The other reader writes this stream only through the
   // record, whose lock the printing thread then holds.
-  writeLineUnlocked(stream_, line.text, shown);
+  writeLineUnlocked(stream_, line.printedText(), shown);
 }
 
 void ConsolePrinter::message(const char* text, size_t length) {

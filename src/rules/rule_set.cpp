@@ -90,6 +90,7 @@ void compileAllRules(bool withServerLogRule) {
   for (auto& rule : ruleSet.successRules) rule->compile();
   for (auto& rule : ruleSet.failureRules) rule->compile();
   if (ruleSet.summaryRule) ruleSet.summaryRule->compile();
+  for (auto& rule : ruleSet.moreSummaryRules) rule->compile();
   for (auto& rule : ruleSet.copyRules) rule->compile();
   for (auto& rule : ruleSet.listRules) rule->compile();
   if (withServerLogRule && ruleSet.serverLogRule) ruleSet.serverLogRule->compile();
@@ -99,5 +100,6 @@ void compileAllRules(bool withServerLogRule) {
   for (auto& rule : ruleSet.successRules) indexFirstBytes(*rule, kSuccessList, index);
   for (auto& rule : ruleSet.failureRules) indexFirstBytes(*rule, kFailureList, index);
   if (ruleSet.summaryRule) indexFirstBytes(*ruleSet.summaryRule, kSummaryList, index);
+  for (auto& rule : ruleSet.moreSummaryRules) indexFirstBytes(*rule, kSummaryList, index);
   ruleSet.listsByFirstByte = index;
 }

@@ -144,10 +144,23 @@ struct RuleSet {
   std::vector<std::unique_ptr<RegularExpression>> successRules;
   std::vector<std::unique_ptr<RegularExpression>> failureRules;
   std::unique_ptr<RegularExpression> summaryRule;
+  /// The summary rules after the first, tried after it. Only a
+  /// configuration that includes others has them: a single file's first
+  /// summary rule is its only one.
+  std::vector<std::unique_ptr<RegularExpression>> moreSummaryRules;
   std::vector<std::unique_ptr<CopyRegularExpression>> copyRules;
   std::vector<std::unique_ptr<ListRegularExpression>> listRules;
   std::vector<std::unique_ptr<ListingFile>> listingFiles;
   int32_t listingFileCount = 0;
+  // What the configuration's root asks of the run; the built-in rules ask
+  // for nothing.
+  /// Lines are matched, and reported, without ANSI control sequences.
+  bool stripAnsi = false;
+  /// A word before -exec that is no option ends the run.
+  bool strictOptions = false;
+  /// Default gates, for a command line that sets none; -1: no gate.
+  long long maxFailures = -1;
+  long long maxUnmatched = -1;
   /// By the first byte of a line, the classifying lists that hold a rule
   /// which may match it; a list without such a rule need not be tried.
   /// Made by compileAllRules; until then every list may match.
@@ -161,8 +174,8 @@ extern bool debugEnabled;
 extern bool purgeEnabled;
 
 /// Compiles every rule in the run's order: ignore, success, failure,
-/// summary, copy, list, then the server-log rule when withServerLogRule;
-/// then indexes the classifying lists by first byte.
+/// summary (the first, then the others), copy, list, then the server-log rule when
+/// withServerLogRule; then indexes the classifying lists by first byte.
 void compileAllRules(bool withServerLogRule);
 
 #endif

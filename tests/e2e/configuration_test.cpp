@@ -1,11 +1,12 @@
 // Configured runs: the XML rule file, its parse errors, the checks of copy
 // and list rules, and "-Dname=value" variables in their paths.
 //
-// Copying files and writing listing files are not observed here: the logs
-// hold no line that a copy or list rule acts on, and listing files are
+// Copying files and writing listing files are mostly not observed here: the
+// logs hold no line that a copy or list rule acts on, and listing files are
 // never purged (-nopurge), since some test paths are not below the test's
-// folder.
+// folder. The coloured logs write a listing file of the test's own.
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -745,6 +746,480 @@ TEST_F(ConfigurationTest, AFileNestedTooDeeplyIsAParseErrorNotACrash) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "Error Parsing XML at line 2, col 2998: Elements nested too deeply.");
   EXPECT_EQ(result.err, "");
+}
+
+// Captured from gcc 12.2 (-fdiagnostics-color=always -fdiagnostics-urls=always
+// -Wall -c b.c, in a UTF-8 locale) and clang 14 (-fcolor-diagnostics -c a.c).
+const char kColouredGcc[] =
+    "\x1B[01m\x1B[Kb.c:\x1B[m\x1B[K In function "
+    "\xE2\x80\x98\x1B[01m\x1B[Kmain\x1B[m\x1B[K\xE2\x80\x99:\n"
+    "\x1B[01m\x1B[Kb.c:1:26:\x1B[m\x1B[K \x1B[01;31m\x1B[Kerror: "
+    "\x1B[m\x1B[K\xE2\x80\x98\x1B[01m\x1B[Kx\x1B[m\x1B[K\xE2\x80\x99 undeclared (first use in this "
+    "function)\n"
+    "    1 | int main(){int y; return \x1B[01;31m\x1B[Kx\x1B[m\x1B[K;}\n"
+    "      |                          \x1B[01;31m\x1B[K^\x1B[m\x1B[K\n"
+    "\x1B[01m\x1B[Kb.c:1:26:\x1B[m\x1B[K \x1B[01;36m\x1B[Knote: \x1B[m\x1B[Keach undeclared "
+    "identifier is reported only once for each function it appears in\n"
+    "\x1B[01m\x1B[Kb.c:1:16:\x1B[m\x1B[K \x1B[01;35m\x1B[Kwarning: \x1B[m\x1B[Kunused variable "
+    "\xE2\x80\x98\x1B[01m\x1B[Ky\x1B[m\x1B[K\xE2\x80\x99 "
+    "[\x1B[01;35m\x1B[K\x1B]8;;https://gcc.gnu.org/onlinedocs/gcc/"
+    "Warning-Options.html#index-Wunused-variable\a-Wunused-variable\x1B]8;;\a\x1B[m\x1B[K]\n"
+    "    1 | int main(){int \x1B[01;35m\x1B[Ky\x1B[m\x1B[K; return x;}\n"
+    "      |                \x1B[01;35m\x1B[K^\x1B[m\x1B[K\n";
+const char kColouredClang[] =
+    "\x1B[1ma.c:1:19: \x1B[0m\x1B[0;1;31merror: \x1B[0m\x1B[1muse of undeclared identifier "
+    "'x'\x1B[0m\n"
+    "int main(){return x;}\n"
+    "\x1B[0;1;32m                  ^\n"
+    "\x1B[0m1 error generated.\n";
+
+/// Rules for those logs that anchor at the start of a line, as packs do.
+std::string compilerRules(const std::string& rootAttributes) {
+  return "<tarnwick" + rootAttributes +
+         ">\n"
+         "  <ignore>^ +[0-9]* \\|</ignore>\n"
+         "  <ignore>^int main</ignore>\n"
+         "  <ignore>^ +\\^</ignore>\n"
+         "  <success>^[^ :]+:[0-9]+:[0-9]+: note: </success>\n"
+         "  <success>^[0-9]+ errors? generated</success>\n"
+         "  <failure>^[^ :]+:[0-9]+:[0-9]+: (fatal )?error: </failure>\n"
+         "  <summary>warning</summary>\n"
+         "  <list file='files.lst'>^([^ :]+):[0-9]+:[0-9]+: [a-z]+: </list>\n"
+         "</tarnwick>\n";
+}
+
+/// The lines of text, each without its line end.
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
+TEST_F(ConfigurationTest, StripansiMatchesColouredCompilerOutput) {
+  const std::vector<std::string> gcc = linesOf(kColouredGcc);
+  const std::vector<std::string> clang = linesOf(kColouredClang);
+  ASSERT_EQ(gcc.size(), 8u);
+  ASSERT_EQ(clang.size(), 4u);
+  writeFile("gcc.log", kColouredGcc);
+  writeFile("clang.log", kColouredClang);
+  struct Row {
+    const char* name;
+    std::string attributes;
+    const char* log;
+    std::string printed;  // the tool's bytes, as they came
+    std::string totals;
+    std::string listed;
+    std::string reported;  // the text of the JSON report's first finding
+  };
+  const Row rows[] = {
+      {"gcc, stripped", " stripansi='yes'", "gcc.log", gcc[0] + "\n" + gcc[1] + "\n",
+       summary(1, 1, 4, 1, 1) + "1 failures detected\n", "b.c\nb.c\nb.c\n",
+       "b.c: In function \xE2\x80\x98main\xE2\x80\x99:"},
+      {"clang, stripped", " stripansi='Y'", "clang.log", clang[0] + "\n",
+       summary(1, 1, 2, 0, 0) + "1 failures detected\n", "a.c\n",
+       "a.c:1:19: error: use of undeclared identifier 'x'"},
+      // As before: a coloured line begins with ESC, no anchored rule matches
+      // it, and the listing stays empty.
+      {"gcc, without the attribute", "", "gcc.log", gcc[0] + "\n" + gcc[1] + "\n" + gcc[4] + "\n",
+       summary(0, 0, 4, 1, 3), "", gcc[0]},
+      {"gcc, stripansi='no'", " stripansi='no'", "gcc.log",
+       gcc[0] + "\n" + gcc[1] + "\n" + gcc[4] + "\n", summary(0, 0, 4, 1, 3), "", gcc[0]},
+  };
+  for (const Row& row : rows) {
+    writeFile("rules.xml", compilerRules(row.attributes));
+    writeFile("files.lst", "");
+    RunResult result = run({"-cfg", "rules.xml", "-json", "r.json", "-log", row.log});
+    EXPECT_EQ(result.status, 0) << row.name;
+    EXPECT_EQ(result.out,
+              textMode("Processing " + std::string(row.log) + "...\n" + row.printed + row.totals))
+        << row.name;
+    EXPECT_EQ(readFile("files.lst"), textMode(row.listed)) << row.name;
+    nlohmann::json report = nlohmann::json::parse(readFile("r.json"));
+    ASSERT_FALSE(report["findings"].empty()) << row.name;
+    EXPECT_EQ(report["findings"][0]["text"], row.reported) << row.name;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+using IncludeTest = E2ETest;
+
+TEST_F(IncludeTest, IncludedRulesComeAtThePlaceOfTheirInclude) {
+  // Each list rule adds its capture of the line: the listing shows the
+  // order in which the rules were tried.
+  makeFolder("rules/packs");
+  makeFolder("rules/sub");
+  writeFile("rules/all.xml",
+            "<tarnwick>\n"
+            "  <list file='$LST'>^(a)</list>\n"
+            "  <include file='$PACKS/gnu.xml'/>\n"
+            "  <list file='$LST'>^(abc)</list>\n"
+            "  <include file='sub/own.xml'/>\n"
+            "  <success>^S-top</success>\n"
+            "  <summary>^Top summary</summary>\n"
+            "</tarnwick>\n");
+  writeFile("rules/packs/gnu.xml",
+            "<tarnwick>\n"
+            "  <success>^S-gnu</success>\n"
+            "  <list file='$LST'>^(ab)</list>\n"
+            "  <summary>^Gnu summary</summary>\n"
+            "  <summary>^Gnu second summary</summary>\n"
+            "</tarnwick>\n");
+  // Resolved from its own folder, not from the one that includes it.
+  writeFile("rules/sub/own.xml",
+            "<tarnwick>\n"
+            "  <include file='" +
+                targetRelative("../common.xml") +
+                "'/>\n"
+                "  <list file='$LST'>^(abcde)</list>\n"
+                "  <summary>^Own summary</summary>\n"
+                "</tarnwick>\n");
+  writeFile("rules/common.xml",
+            "<tarnwick><list file='$LST'>^(abcd)</list><failure>^E</failure></tarnwick>\n");
+  writeFile("build.log",
+            "abcdef\nS-gnu\nS-top\nE1\nTop summary\nGnu summary\nGnu second summary\n"
+            "Own summary\nOther\n");
+  RunResult result = run({"-DPACKS=packs", "-DLST=" + targetPath("order.lst"), "-cfg",
+                          targetRelative("rules/all.xml"), "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\nabcdef\nE1\nOther\n" +
+                                 summary(2, 1, 0, 4, 2) + "1 failures detected\n"));
+  EXPECT_EQ(readFile("order.lst"), textMode("a\nab\nabc\nabcd\nabcde\n"));
+}
+
+TEST_F(IncludeTest, AFileIncludedTwiceIsReadOnce) {
+  writeFile("all.xml",
+            "<tarnwick><include file='a.xml'/><include file='b.xml'/>"
+            "<include file='./a.xml'/></tarnwick>");
+  writeFile("a.xml", "<tarnwick><list file='files.lst'>^Built (.+)</list></tarnwick>");
+  writeFile("b.xml", "<tarnwick><include file='a.xml'/><success>^Built</success></tarnwick>");
+  writeFile("build.log", "Built x.o\n");
+  RunResult result = run({"-cfg", "all.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summary(1, 0, 0, 0, 0)));
+  EXPECT_EQ(readFile("files.lst"), textMode("x.o\n"));
+}
+
+TEST_F(IncludeTest, RootAttributesComeFromTheNearestFileThatSetsThem) {
+  const std::string coloured = "\x1B[01;31merror: x\x1B[m";
+  writeFile("pack.xml",
+            "<tarnwick stripansi='yes'><failure>^error: </failure>"
+            "<success>^ok</success></tarnwick>");
+  writeFile("plain.xml", "<tarnwick><include file='pack.xml'/></tarnwick>");
+  writeFile("no.xml", "<tarnwick stripansi='no'><include file='pack.xml'/></tarnwick>");
+  writeFile("build.log", coloured + "\nok\n");
+  struct Row {
+    const char* config;
+    std::string printed;
+    std::string totals;
+  };
+  const Row rows[] = {
+      {"pack.xml", coloured + "\n", summary(1, 1, 0, 0, 0) + "1 failures detected\n"},
+      {"plain.xml", coloured + "\n", summary(1, 1, 0, 0, 0) + "1 failures detected\n"},
+      {"no.xml", coloured + "\n", summary(1, 0, 0, 0, 1)},
+  };
+  for (const Row& row : rows) {
+    RunResult result = run({"-cfg", row.config, "-log", "build.log"});
+    EXPECT_EQ(result.status, 0) << row.config;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\n" + row.printed + row.totals))
+        << row.config;
+  }
+}
+
+TEST_F(IncludeTest, NoListingFileMayBeAnIncludedFile) {
+  makeFolder("packs");
+  writeFile("all.xml",
+            "<tarnwick><include file='" + targetRelative("packs/gnu.xml") + "'/></tarnwick>");
+  const std::string pack = "<tarnwick><list file='" + targetRelative("packs/gnu.xml") +
+                           "'>^Built (.+)</list><success>^OK</success></tarnwick>";
+  writeFile("packs/gnu.xml", pack);
+  writeFile("build.log", "OK\nBuilt x\n");
+  RunResult result = run({"-cfg", "all.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            textMode("ERROR: Listing file '" + targetRelative("packs/gnu.xml") +
+                     "' is the configuration file '" + targetRelative("packs/gnu.xml") + "'\n"));
+  EXPECT_EQ(readFile("packs/gnu.xml"), pack);
+}
+
+TEST_F(IncludeTest, BadIncludesEndTheRunNamingTheFiles) {
+  struct File {
+    const char* name;
+    const char* content;
+  };
+  struct Row {
+    const char* name;
+    std::vector<File> files;  // the first is the one -cfg names
+    std::string message;
+  };
+  std::vector<File> nine;
+  const Row rows[] = {
+      {"itself",
+       {{"a.xml", "<tarnwick><include file='a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself\n"},
+      {"itself by another name",
+       {{"a.xml", "<tarnwick><include file='./a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself\n"},
+      {"through one",
+       {{"a.xml", "<tarnwick><include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick><include file='a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself through 'b.xml'\n"},
+      {"through two, below the top",
+       {{"top.xml", "<tarnwick><include file='a.xml'/></tarnwick>"},
+        {"a.xml", "<tarnwick><include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick><include file='c.xml'/></tarnwick>"},
+        {"c.xml", "<tarnwick><include file='a.xml'/></tarnwick>"}},
+       "ERROR: Configuration 'a.xml' includes itself through 'b.xml' and 'c.xml'\n"},
+      {"missing",
+       {{"a.xml", "<tarnwick><include file='gone.xml'/></tarnwick>"}},
+       "Error Parsing XML at line 0, col 0 of 'gone.xml', included by 'a.xml': Failed to open "
+       "file\n"},
+      {"a variable that names nothing",
+       {{"a.xml", "<tarnwick><include file='$NOPE'/></tarnwick>"}},
+       "WARNING: $NOPE is not defined\n"
+       "Error Parsing XML at line 0, col 0 of '', included by 'a.xml': Failed to open file\n"},
+      {"not well-formed",
+       {{"a.xml", "<tarnwick>\n<include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick>\n  <ignore>x</ignre>\n</tarnwick>\n"}},
+       "Error Parsing XML at line 2, col 12 of 'b.xml', included by 'a.xml': Error reading end "
+       "tag.\n"},
+      {"without a file",
+       {{"a.xml", "<tarnwick><include name='b.xml'/></tarnwick>"}},
+       "ERROR: include in 'a.xml' does not specify a file\n"},
+      {"a bad gate in an included file",
+       {{"a.xml", "<tarnwick maxfailures='0'><include file='b.xml'/></tarnwick>"},
+        {"b.xml", "<tarnwick maxunmatched='-1'/>"}},
+       "ERROR: maxunmatched=\"-1\" in 'b.xml' is not a non-negative decimal number\n"},
+      {"nine deep",
+       {{"d0.xml", "<tarnwick><include file='d1.xml'/></tarnwick>"},
+        {"d1.xml", "<tarnwick><include file='d2.xml'/></tarnwick>"},
+        {"d2.xml", "<tarnwick><include file='d3.xml'/></tarnwick>"},
+        {"d3.xml", "<tarnwick><include file='d4.xml'/></tarnwick>"},
+        {"d4.xml", "<tarnwick><include file='d5.xml'/></tarnwick>"},
+        {"d5.xml", "<tarnwick><include file='d6.xml'/></tarnwick>"},
+        {"d6.xml", "<tarnwick><include file='d7.xml'/></tarnwick>"},
+        {"d7.xml", "<tarnwick><include file='d8.xml'/></tarnwick>"},
+        {"d8.xml", "<tarnwick><include file='d9.xml'/></tarnwick>"},
+        {"d9.xml", "<tarnwick><success>^OK</success></tarnwick>"}},
+       "ERROR: Includes nested more than 8 deep: 'd8.xml' includes 'd9.xml'\n"},
+  };
+  writeFile("build.log", "OK\n");
+  for (const Row& row : rows) {
+    for (const File& file : row.files) writeFile(file.name, file.content);
+    RunResult result = run({"-cfg", row.files.front().name, "-log", "build.log"});
+    EXPECT_EQ(result.status, 1) << row.name;
+    EXPECT_EQ(result.out, textMode(row.message)) << row.name;
+    EXPECT_EQ(result.err, "") << row.name;
+  }
+  // Eight deep is allowed.
+  RunResult result = run({"-cfg", "d1.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing build.log...\n" + summary(1, 0, 0, 0, 0)));
+}
+
+}  // namespace
+
+namespace {
+
+using SafeDefaultsTest = E2ETest;
+
+TEST_F(SafeDefaultsTest, TheConfigurationsGatesHoldUnlessTheCommandLineSetsItsOwn) {
+  const std::string rules = "<success>^OK</success><failure>^E</failure>";
+  struct Row {
+    const char* name;
+    std::string root;  // attributes of the root
+    std::vector<std::string> options;
+    int status;
+    std::string after;  // after the summary and the failure count
+  };
+  const Row rows[] = {
+      {"no gate", "", {}, 0, ""},
+      {"maxfailures 0", " maxfailures='0'", {}, 1, "ERROR: 2 failures, more than the 0 allowed\n"},
+      {"maxfailures 2", " maxfailures='2'", {}, 0, ""},
+      {"overridden", " maxfailures='0'", {"-maxfailures", "5"}, 0, ""},
+      {"overridden lower",
+       " maxfailures='5'",
+       {"-maxfailures", "1"},
+       1,
+       "ERROR: 2 failures, more than the 1 allowed\n"},
+      {"maxunmatched 0",
+       " maxunmatched='0'",
+       {},
+       1,
+       "ERROR: 1 unmatched lines, more than the 0 allowed\n"},
+      {"both, failures first",
+       " maxunmatched='0' maxfailures='1'",
+       {},
+       1,
+       "ERROR: 2 failures, more than the 1 allowed\n"},
+      {"unmatched overridden", " maxunmatched='0'", {"-maxunmatched", "1"}, 0, ""},
+      {"saturating", " maxfailures='99999999999999999999999'", {}, 0, ""},
+  };
+  writeFile("build.log", "E1\nE2\nOK\nother\n");
+  for (const Row& row : rows) {
+    writeFile("rules.xml", "<tarnwick" + row.root + ">" + rules + "</tarnwick>");
+    std::vector<std::string> args = row.options;
+    for (const char* arg : {"-json", "r.json", "-cfg", "rules.xml", "-log", "build.log"}) {
+      args.push_back(arg);
+    }
+    RunResult result = run(args);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\nE1\nE2\nother\n" +
+                                   summary(1, 2, 0, 0, 1) + "2 failures detected\n" + row.after))
+        << row.name;
+    // The report tells the same verdict as for the option.
+    nlohmann::json report = nlohmann::json::parse(readFile("r.json"));
+    EXPECT_EQ(report["status"], row.status) << row.name;
+    if (row.after.empty()) {
+      EXPECT_TRUE(report["error"].is_null()) << row.name;
+    } else {
+      EXPECT_EQ(report["error"], row.after.substr(0, row.after.size() - 1)) << row.name;
+    }
+  }
+}
+
+TEST_F(SafeDefaultsTest, BadGateValuesEndTheRun) {
+  const char* values[] = {"", "-1", "+1", "1.5", " 1", "0x10", "ten"};
+  writeFile("build.log", "OK\n");
+  for (const char* value : values) {
+    for (const char* gate : {"maxfailures", "maxunmatched"}) {
+      writeFile("rules.xml", std::string("<tarnwick ") + gate + "='" + value +
+                                 "'><success>^OK</success></tarnwick>");
+      RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+      EXPECT_EQ(result.status, 1) << gate << value;
+      EXPECT_EQ(result.out, textMode("ERROR: " + std::string(gate) + "=\"" + value +
+                                     "\" in 'rules.xml' is not a non-negative decimal number\n"))
+          << gate << value;
+    }
+  }
+}
+
+TEST_F(SafeDefaultsTest, StrictOptionsRefuseAWordThatIsNoOption) {
+  struct Row {
+    const char* name;
+    const char* strict;  // the strictoptions attribute, or null
+    std::vector<std::string> options;
+    std::string unknown;  // the word refused; empty: the run goes on
+  };
+  const Row rows[] = {
+      {"a mistyped gate", "yes", {"-maxfailure", "0"}, "-maxfailure"},
+      {"a mistyped report", "true", {"-junt", "r.xml"}, "-junt"},
+      {"the first of two", "y", {"-a", "-b"}, "-a"},
+      {"a lone dash", "yes", {"-"}, "-"},
+      {"case matters", "yes", {"-Debug=1", "-Nopurge"}, "-Nopurge"},
+      {"words without a dash pass", "yes", {"word", "-nopurge"}, ""},
+      {"every option passes",
+       "yes",
+       {"-debug", "-nopurge", "-sanitize", "-github", "-classifyoutput", "-toolstatus",
+        "-maxfailures", "9", "-maxunmatched", "9", "-Dx=1"},
+       ""},
+      {"an option's value is not looked at", "yes", {"-maxfailures", "9", "-json", "-r.json"}, ""},
+      {"not asked for", nullptr, {"-maxfailure", "0", "-junt", "r.xml"}, ""},
+      {"asked not to", "no", {"-maxfailure", "0"}, ""},
+  };
+  writeFile("build.log", "OK\n");
+  for (const Row& row : rows) {
+    std::string root =
+        row.strict != nullptr ? std::string(" strictoptions='") + row.strict + "'" : "";
+    writeFile("rules.xml", "<tarnwick" + root +
+                               "><list file='files.lst'>^(OK)</list>"
+                               "<success>^OK</success></tarnwick>");
+    // A listing file from before the run shows whether it was purged.
+    writeFile("files.lst", "stale\n");
+    std::vector<std::string> args = row.options;
+    for (const char* arg : {"-cfg", "rules.xml", "-log", "build.log"}) args.push_back(arg);
+    RunResult result = run(args);
+    if (row.unknown.empty()) {
+      EXPECT_EQ(result.status, 0) << row.name;
+      continue;
+    }
+    EXPECT_EQ(result.status, 1) << row.name;
+    EXPECT_EQ(result.out, textMode(usageText("Unknown option '" + row.unknown + "'"))) << row.name;
+    EXPECT_EQ(readFile("files.lst"), "stale\n") << row.name;
+  }
+}
+
+// Exec mode starts reader threads: these run under ThreadSanitizer too.
+using SafeDefaultsExecTest = E2ETest;
+
+TEST_F(SafeDefaultsExecTest, StrictOptionsRefuseAWordBeforeTheToolStarts) {
+  writeFile("rules.xml", "<tarnwick strictoptions='yes'><success>^OK</success></tarnwick>");
+  // Before anything is run: the tool never starts.
+  RunResult result = run({"-cfg", "rules.xml", "-maxfailure", "0", "-exec", tool(),
+                          "note:" + targetPath("ran") + ":yes"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, textMode(usageText("Unknown option '-maxfailure'")));
+  EXPECT_FALSE(exists("ran"));
+  // After -exec every word is the tool's.
+  result = run({"-cfg", "rules.xml", "-toolstatus", "-exec", tool(), "exit:0", "-maxfailure"});
+  EXPECT_EQ(result.status, 0);
+}
+
+TEST_F(SafeDefaultsExecTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) {
+  writeFile("rules.xml", inRoot("<success>^OK</success><failure>^E</failure>"));
+  struct Row {
+    const char* name;
+    std::vector<std::string> options;
+    std::vector<std::string> words;
+    int status;
+    std::string out;  // after the echo
+  };
+  const Row rows[] = {
+      {"quiet, exit code 0", {"-toolstatus"}, {"exit:0"}, 0, summary(0, 0, 0, 0, 0)},
+      {"an unmatched line, exit code 0",
+       {"-toolstatus"},
+       {"out:compiling", "exit:0"},
+       0,
+       summary(0, 0, 0, 0, 0)},
+      {"a failure line, exit code 0",
+       {"-toolstatus"},
+       {"out:E1", "exit:0"},
+       0,
+       summary(0, 0, 0, 0, 0)},
+      {"quiet, exit code 2", {"-toolstatus"}, {"exit:2"}, 1, "exit code 2 ignored\n" + kNoTotals},
+      {"quiet, without -toolstatus", {}, {"exit:0"}, 1, kNoTotals},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> options = row.options;
+    options.insert(options.begin(), {"-cfg", "rules.xml"});
+    RunResult result = runExec(options, row.words);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    std::string echo;
+    for (const std::string& word : row.words) {
+      if (word.rfind("out:", 0) == 0) echo += word.substr(4) + "\n";
+    }
+    EXPECT_EQ(result.out, textMode(echo + row.out)) << row.name;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+using StripansiExecTest = E2ETest;
+
+TEST_F(StripansiExecTest, TheEchoKeepsTheToolsBytesAndTheRulesSeeTheText) {
+  writeFile("rules.xml",
+            "<tarnwick stripansi='yes'><success>^ok$</success><failure>^E[0-9]+: </failure>"
+            "<list file='files.lst'>^E[0-9]+: (.+)$</list></tarnwick>");
+  const std::string failure = "\x1B[01;31mE1: \x1B[Ka.c\x1B[m";
+  const std::string success = "\x1B]8;;file:///x\x1B\\ok\x1B]8;;\x1B\\";
+  RunResult result = runExec({"-cfg", "rules.xml", "-classifyoutput", "-json", "r.json"},
+                             {"out:" + success, "err:" + failure});
+  EXPECT_EQ(result.status, 0);
+  // The tool's lines were echoed as they came and are not printed again.
+  EXPECT_EQ(result.out,
+            textMode(success + "\n" + summary(1, 1, 0, 0, 0) + "1 failures detected\n"));
+  EXPECT_EQ(result.err, textMode(failure + "\n"));
+  EXPECT_EQ(readFile("files.lst"), textMode("a.c\n"));
+  nlohmann::json report = nlohmann::json::parse(readFile("r.json"));
+  ASSERT_EQ(report["findings"].size(), 1u);
+  EXPECT_EQ(report["findings"][0]["text"], "E1: a.c");
 }
 
 }  // namespace
