@@ -49,6 +49,9 @@ struct CommandLine {
   bool classifyOutput = false;
   long long maxFailures = -1;  // -1: no gate
   long long maxUnmatched = -1;
+  // The first word before -exec that begins with "-" and is no option;
+  // only a configuration that asks for strict options refuses it.
+  const char* unknownOption = nullptr;
 };
 
 /// The value of a gate option: a non-negative decimal number (saturating).
@@ -121,6 +124,8 @@ CommandLine walkOptions(int argc, char** argv) {
       options.toolStatusGate = true;
     } else if (std::strcmp(argument, "-classifyoutput") == 0) {
       options.classifyOutput = true;
+    } else if (argument[0] == '-' && options.unknownOption == nullptr) {
+      options.unknownOption = argument;
     }
   }
   // Two reports written to one file would leave only the last.
@@ -179,8 +184,10 @@ void validateCopyRules() {
 }
 
 /// Prints the counters and judges the run by them: ends it through the
-/// fatal path when nothing was processed or a copy failed.
-int printSummary(int result) {
+/// fatal path when nothing was processed or a copy failed. Under
+/// -toolstatus a tool that ended with exit code 0 has processed something,
+/// however quiet it was.
+int printSummary(int result, const CommandLine& options) {
   const RunTotals& totals = runRecord.totals();
   runRecord.message("success:   %d\nfailure:   %d\nignore:    %d\nsummary:   %d\nunmatched: %d\n",
                     totals.successCount, totals.failureCount, totals.ignoreCount,
@@ -189,7 +196,8 @@ int printSummary(int result) {
   if (withCopyRules) {
     runRecord.message("copied:    %d\ncopy fail: %d\n", totals.copiedCount, totals.copyFailCount);
   }
-  if (totals.successCount == 0 && totals.summaryCount == 0) {
+  bool toolVouches = options.toolStatusGate && runRecord.toolRan() && runRecord.toolExitCode() == 0;
+  if (totals.successCount == 0 && totals.summaryCount == 0 && !toolVouches) {
     exitWithError("ERROR: Nothing was processed\n");
   }
   if (totals.failureCount != 0) runRecord.message("%d failures detected\n", totals.failureCount);
@@ -255,6 +263,15 @@ int main(int argc, char** argv) {
   } else {
     loadBuiltinRules();
   }
+  // Only now is it known whether a mistyped option is an error, and still
+  // before anything is purged or run.
+  if (ruleSet.strictOptions && options.unknownOption != nullptr) {
+    std::string message = std::string("Unknown option '") + options.unknownOption + "'";
+    exitWithUsage(message.c_str());
+  }
+  // The configuration's gates hold unless the command line sets its own.
+  if (options.maxFailures < 0) options.maxFailures = ruleSet.maxFailures;
+  if (options.maxUnmatched < 0) options.maxUnmatched = ruleSet.maxUnmatched;
   for (const auto& file : ruleSet.listingFiles) runRecord.listingFile(file->path.c_str());
   validateCopyRules();
   // No listing file may be the configuration or the log the mode analyses.
@@ -281,7 +298,7 @@ int main(int argc, char** argv) {
   } else {
     exitWithUsage("Invalid mode");
   }
-  result = printSummary(result);
+  result = printSummary(result, options);
   checkGates(options);
   setEndOfRunWork(nullptr);
   runRecord.runEnded(result, nullptr);

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/file_identity.h"
 #include "report/fresh_run_test_support.h"
@@ -276,6 +277,110 @@ TEST_F(LoadConfigurationTest, FirstOfOneOthersInDocumentOrder) {
   ASSERT_EQ(ruleSet.listRules.size(), 5u);
   EXPECT_EQ(ruleSet.listRules[3]->listingFile, ruleSet.listingFiles[0].get());
   EXPECT_EQ(ruleSet.listRules[1]->listingFile == ruleSet.listingFiles[0].get(), oneName);
+}
+
+// The root's settings of a configuration of several files: the including
+// file's own, else the first of its includes, depth first, that has one.
+TEST_F(LoadConfigurationTest, RootSettingsComeFromTheNearestFile) {
+  std::filesystem::path folder = path_;
+  folder.replace_extension(".d");
+  std::filesystem::create_directories(folder / "packs");
+  auto write = [&folder](const char* name, const std::string& xml) {
+    std::ofstream(folder / name, std::ios::binary) << xml;
+  };
+  write("packs/a.xml",
+        "<tarnwick stripansi='yes' maxfailures='0' basedir='A'>"
+        "<logfile>^LA</logfile><summary>^SA1</summary><summary>^SA2</summary></tarnwick>");
+  write("packs/b.xml",
+        "<tarnwick strictoptions='yes' maxfailures='7' maxunmatched='3'>"
+        "<include file='a.xml'/><summary>^SB</summary></tarnwick>");
+  write("packs/plain.xml", "<tarnwick><summary>^SP1</summary><summary>^SP2</summary></tarnwick>");
+  struct Row {
+    const char* name;
+    std::string top;  // the root element of the file loaded
+    bool stripAnsi;
+    bool strictOptions;
+    long long maxFailures;
+    long long maxUnmatched;
+    const char* basedir;  // null: none
+    const char* logfile;
+    std::vector<std::string> summaries;
+  };
+  const Row rows[] = {
+      {"alone", "<tarnwick/>", false, false, -1, -1, nullptr, nullptr, {}},
+      {"one file keeps its first summary",
+       "<tarnwick maxfailures='12' maxunmatched='0'><summary>^T1</summary>"
+       "<summary>^T2</summary></tarnwick>",
+       false,
+       false,
+       12,
+       0,
+       nullptr,
+       nullptr,
+       {"^T1"}},
+      {"through b",
+       "<tarnwick><include file='packs/b.xml'/><summary>^T</summary></tarnwick>",
+       true,
+       true,
+       7,
+       3,
+       "A",
+       "^LA",
+       {"^SA1", "^SA2", "^SB", "^T"}},
+      {"the top's own win",
+       "<tarnwick stripansi='no' strictoptions='n' maxfailures='1' basedir=''>"
+       "<logfile>^LT</logfile><include file='packs/b.xml'/></tarnwick>",
+       false,
+       false,
+       1,
+       3,
+       "",
+       "^LT",
+       {"^SA1", "^SA2", "^SB"}},
+      {"a before b",
+       "<tarnwick><include file='packs/plain.xml'/><include file='packs/a.xml'/>"
+       "<include file='packs/b.xml'/></tarnwick>",
+       true,
+       true,
+       0,
+       3,
+       "A",
+       "^LA",
+       {"^SP1", "^SP2", "^SA1", "^SA2", "^SB"}},
+      {"b before a",
+       "<tarnwick><basedir>T</basedir><include file='packs/b.xml'/>"
+       "<include file='packs/a.xml'/></tarnwick>",
+       true,
+       true,
+       7,
+       3,
+       "T",
+       "^LA",
+       {"^SA1", "^SA2", "^SB"}},
+  };
+  for (const Row& row : rows) {
+    startFreshRun();
+    write("top.xml", row.top);
+    testing::internal::CaptureStdout();
+    loadConfiguration((folder / "top.xml").string().c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << row.name;
+    EXPECT_EQ(ruleSet.stripAnsi, row.stripAnsi) << row.name;
+    EXPECT_EQ(ruleSet.strictOptions, row.strictOptions) << row.name;
+    EXPECT_EQ(ruleSet.maxFailures, row.maxFailures) << row.name;
+    EXPECT_EQ(ruleSet.maxUnmatched, row.maxUnmatched) << row.name;
+    EXPECT_EQ(ruleSet.basedir ? ruleSet.basedir->c_str() : "(none)",
+              std::string(row.basedir != nullptr ? row.basedir : "(none)"))
+        << row.name;
+    EXPECT_STREQ(ruleSet.serverLogRule ? ruleSet.serverLogRule->pattern : "(none)",
+                 row.logfile != nullptr ? row.logfile : "(none)")
+        << row.name;
+    std::vector<std::string> summaries;
+    if (ruleSet.summaryRule) summaries.push_back(ruleSet.summaryRule->pattern);
+    for (const auto& rule : ruleSet.moreSummaryRules) summaries.push_back(rule->pattern);
+    EXPECT_EQ(summaries, row.summaries) << row.name;
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace

@@ -811,3 +811,172 @@ TEST_F(IncludeTest, BadIncludesEndTheRunNamingTheFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+using SafeDefaultsTest = E2ETest;
+
+TEST_F(SafeDefaultsTest, TheConfigurationsGatesHoldUnlessTheCommandLineSetsItsOwn) {
+  const std::string rules = "<success>^OK</success><failure>^E</failure>";
+  struct Row {
+    const char* name;
+    std::string root;  // attributes of the root
+    std::vector<std::string> options;
+    int status;
+    std::string after;  // after the summary and the failure count
+  };
+  const Row rows[] = {
+      {"no gate", "", {}, 0, ""},
+      {"maxfailures 0", " maxfailures='0'", {}, 1, "ERROR: 2 failures, more than the 0 allowed\n"},
+      {"maxfailures 2", " maxfailures='2'", {}, 0, ""},
+      {"overridden", " maxfailures='0'", {"-maxfailures", "5"}, 0, ""},
+      {"overridden lower",
+       " maxfailures='5'",
+       {"-maxfailures", "1"},
+       1,
+       "ERROR: 2 failures, more than the 1 allowed\n"},
+      {"maxunmatched 0",
+       " maxunmatched='0'",
+       {},
+       1,
+       "ERROR: 1 unmatched lines, more than the 0 allowed\n"},
+      {"both, failures first",
+       " maxunmatched='0' maxfailures='1'",
+       {},
+       1,
+       "ERROR: 2 failures, more than the 1 allowed\n"},
+      {"unmatched overridden", " maxunmatched='0'", {"-maxunmatched", "1"}, 0, ""},
+      {"saturating", " maxfailures='99999999999999999999999'", {}, 0, ""},
+  };
+  writeFile("build.log", "E1\nE2\nOK\nother\n");
+  for (const Row& row : rows) {
+    writeFile("rules.xml", "<tarnwick" + row.root + ">" + rules + "</tarnwick>");
+    std::vector<std::string> args = row.options;
+    for (const char* arg : {"-json", "r.json", "-cfg", "rules.xml", "-log", "build.log"}) {
+      args.push_back(arg);
+    }
+    RunResult result = run(args);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\nE1\nE2\nother\n" +
+                                   summary(1, 2, 0, 0, 1) + "2 failures detected\n" + row.after))
+        << row.name;
+    // The report tells the same verdict as for the option.
+    nlohmann::json report = nlohmann::json::parse(readFile("r.json"));
+    EXPECT_EQ(report["status"], row.status) << row.name;
+    if (row.after.empty()) {
+      EXPECT_TRUE(report["error"].is_null()) << row.name;
+    } else {
+      EXPECT_EQ(report["error"], row.after.substr(0, row.after.size() - 1)) << row.name;
+    }
+  }
+}
+
+TEST_F(SafeDefaultsTest, BadGateValuesEndTheRun) {
+  const char* values[] = {"", "-1", "+1", "1.5", " 1", "0x10", "ten"};
+  writeFile("build.log", "OK\n");
+  for (const char* value : values) {
+    for (const char* gate : {"maxfailures", "maxunmatched"}) {
+      writeFile("rules.xml", std::string("<tarnwick ") + gate + "='" + value +
+                                 "'><success>^OK</success></tarnwick>");
+      RunResult result = run({"-cfg", "rules.xml", "-log", "build.log"});
+      EXPECT_EQ(result.status, 1) << gate << value;
+      EXPECT_EQ(result.out, textMode("ERROR: " + std::string(gate) + "=\"" + value +
+                                     "\" in 'rules.xml' is not a non-negative decimal number\n"))
+          << gate << value;
+    }
+  }
+}
+
+TEST_F(SafeDefaultsTest, StrictOptionsRefuseAWordThatIsNoOption) {
+  struct Row {
+    const char* name;
+    const char* strict;  // the strictoptions attribute, or null
+    std::vector<std::string> options;
+    std::string unknown;  // the word refused; empty: the run goes on
+  };
+  const Row rows[] = {
+      {"a mistyped gate", "yes", {"-maxfailure", "0"}, "-maxfailure"},
+      {"a mistyped report", "true", {"-junt", "r.xml"}, "-junt"},
+      {"the first of two", "y", {"-a", "-b"}, "-a"},
+      {"a lone dash", "yes", {"-"}, "-"},
+      {"case matters", "yes", {"-Debug=1", "-Nopurge"}, "-Nopurge"},
+      {"words without a dash pass", "yes", {"word", "-nopurge"}, ""},
+      {"every option passes",
+       "yes",
+       {"-debug", "-nopurge", "-sanitize", "-github", "-classifyoutput", "-toolstatus",
+        "-maxfailures", "9", "-maxunmatched", "9", "-Dx=1"},
+       ""},
+      {"an option's value is not looked at", "yes", {"-maxfailures", "9", "-json", "-r.json"}, ""},
+      {"not asked for", nullptr, {"-maxfailure", "0", "-junt", "r.xml"}, ""},
+      {"asked not to", "no", {"-maxfailure", "0"}, ""},
+  };
+  writeFile("build.log", "OK\n");
+  for (const Row& row : rows) {
+    std::string root =
+        row.strict != nullptr ? std::string(" strictoptions='") + row.strict + "'" : "";
+    writeFile("rules.xml", "<tarnwick" + root +
+                               "><list file='files.lst'>^(OK)</list>"
+                               "<success>^OK</success></tarnwick>");
+    // A listing file from before the run shows whether it was purged.
+    writeFile("files.lst", "stale\n");
+    std::vector<std::string> args = row.options;
+    for (const char* arg : {"-cfg", "rules.xml", "-log", "build.log"}) args.push_back(arg);
+    RunResult result = run(args);
+    if (row.unknown.empty()) {
+      EXPECT_EQ(result.status, 0) << row.name;
+      continue;
+    }
+    EXPECT_EQ(result.status, 1) << row.name;
+    EXPECT_EQ(result.out, usageText("Unknown option '" + row.unknown + "'")) << row.name;
+    EXPECT_EQ(readFile("files.lst"), "stale\n") << row.name;
+  }
+  // Before anything is run: the tool never starts.
+  writeFile("rules.xml", "<tarnwick strictoptions='yes'><success>^OK</success></tarnwick>");
+  RunResult result = run({"-cfg", "rules.xml", "-maxfailure", "0", "-exec", tool(),
+                          "note:" + targetPath("ran") + ":yes"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, usageText("Unknown option '-maxfailure'"));
+  EXPECT_FALSE(exists("ran"));
+  // After -exec every word is the tool's.
+  result = run({"-cfg", "rules.xml", "-toolstatus", "-exec", tool(), "exit:0", "-maxfailure"});
+  EXPECT_EQ(result.status, 0);
+}
+
+TEST_F(SafeDefaultsTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) {
+  writeFile("rules.xml", inRoot("<success>^OK</success><failure>^E</failure>"));
+  struct Row {
+    const char* name;
+    std::vector<std::string> options;
+    std::vector<std::string> words;
+    int status;
+    std::string out;  // after the echo
+  };
+  const Row rows[] = {
+      {"quiet, exit code 0", {"-toolstatus"}, {"exit:0"}, 0, summary(0, 0, 0, 0, 0)},
+      {"an unmatched line, exit code 0",
+       {"-toolstatus"},
+       {"out:compiling", "exit:0"},
+       0,
+       summary(0, 0, 0, 0, 0)},
+      {"a failure line, exit code 0",
+       {"-toolstatus"},
+       {"out:E1", "exit:0"},
+       0,
+       summary(0, 0, 0, 0, 0)},
+      {"quiet, exit code 2", {"-toolstatus"}, {"exit:2"}, 1, "exit code 2 ignored\n" + kNoTotals},
+      {"quiet, without -toolstatus", {}, {"exit:0"}, 1, kNoTotals},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> options = row.options;
+    options.insert(options.begin(), {"-cfg", "rules.xml"});
+    RunResult result = runExec(options, row.words);
+    EXPECT_EQ(result.status, row.status) << row.name;
+    std::string echo;
+    for (const std::string& word : row.words) {
+      if (word.rfind("out:", 0) == 0) echo += word.substr(4) + "\n";
+    }
+    EXPECT_EQ(result.out, textMode(echo + row.out)) << row.name;
+  }
+}
+
+}  // namespace
