@@ -453,7 +453,8 @@ const std::vector<LineCase> kTestRunnerLines = {
     // Catch2 and doctest
     {"test cases: 2 | 1 passed | 1 failed", "failure"},
     {"test cases: 1 | 1 failed", "failure"},
-    {"assertions: 2 | 1 passed | 1 failed", "unmatched"},
+    {"assertions: 2 | 1 passed | 1 failed", "summary"},
+    {"[doctest] assertions: 2 | 1 passed | 1 failed |", "summary"},
     {"All tests passed (1 assertion in 1 test case)", "success"},
     {"[doctest] test cases: 2 | 1 passed | 1 failed | 0 skipped", "failure"},
     {"[doctest] test cases: 1 | 1 passed | 0 failed | 1 skipped", "unmatched"},
