@@ -196,6 +196,12 @@ const std::vector<LineCase> kCmakeConfigureAndStepsLines = {
     {"-- Detecting C compiler ABI info - done", "ignore"},
     {"-- Check for working C compiler: /usr/bin/cc - skipped", "ignore"},
     {"-- Looking for pthread.h - found", "ignore"},
+    {"-- Checking for module 'sndfile'", "ignore"},
+    {"--   Found sndfile, version 1.2.0", "ignore"},
+    // printed for a person: an optional module may be missing in a build
+    // that passes; a required one adds a CMake Error
+    {"--   Package 'sndfile', required by 'virtual:world', not found", "unmatched"},
+    {"--   No package 'sndfile' found", "unmatched"},
     {"-- Performing Test HAS_FLAG - Success", "ignore"},
     {"-- Found Threads: TRUE", "ignore"},
     {"-- Configuring done", "ignore"},
@@ -426,6 +432,8 @@ const std::vector<LineCase> kTestRunnerLines = {
     {"# ERROR: 1", "failure"},
     {"# XPASS: 1", "failure"},
     {"# FAIL:  0", "ignore"},
+    {"fatal: making test-suite.log: failed to create run.tests.trs", "failure"},
+    {"fatal: not a git repository (or any of the parent directories): .git", "unmatched"},
     {"============================================================================", "ignore"},
     {"Testsuite summary for GNU Hello 2.10", "ignore"},
     {"See tests/test-suite.log", "summary"},
