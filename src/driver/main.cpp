@@ -281,6 +281,9 @@ int main(int argc, char** argv) {
                                               : std::string();
   rejectListingFileClashes(options.configFileName,
                            options.execRequested ? execLog.c_str() : options.logFileName);
+  for (const std::string& included : includedConfigurationFiles()) {
+    rejectListingFileClashes(included.c_str(), nullptr);
+  }
   if (!ruleSet.listingFiles.empty() && purgeEnabled) purgeListingFiles();
   compileAllRules(options.execRequested);
 

@@ -80,6 +80,8 @@ std::unique_ptr<ListRegularExpression> listRule(const TiXmlElement& element) {
 /// would overflow the stack long before this many.
 constexpr int kNestingLimit = 1000;
 
+std::vector<std::string> includedFiles;
+
 /// One file of the configuration: the top one or one that a file includes.
 struct ConfigurationFile {
   std::string path;  // as opened: the top one as given, others resolved
@@ -230,6 +232,7 @@ class Assembly {
         continue;
       }
       ConfigurationFile& included = read(path, &file);
+      includedFiles.push_back(path);
       file.includes.push_back(&included);
       chain.push_back(&included);
       readIncludes(included, chain);
@@ -321,7 +324,10 @@ bool attributeFlag(const TiXmlElement& element, const char* name, bool defaultVa
   }
 }
 
+const std::vector<std::string>& includedConfigurationFiles() { return includedFiles; }
+
 void loadConfiguration(const char* path) {
+  includedFiles.clear();
   Assembly assembly(path);
   const ConfigurationFile& top = assembly.top();
   // Appends one rule per element of that name, in the assembled order.

@@ -735,6 +735,22 @@ TEST_F(IncludeTest, RootAttributesComeFromTheNearestFileThatSetsThem) {
   }
 }
 
+TEST_F(IncludeTest, NoListingFileMayBeAnIncludedFile) {
+  makeFolder("packs");
+  writeFile("all.xml",
+            "<tarnwick><include file='" + targetRelative("packs/gnu.xml") + "'/></tarnwick>");
+  const std::string pack = "<tarnwick><list file='" + targetRelative("packs/gnu.xml") +
+                           "'>^Built (.+)</list><success>^OK</success></tarnwick>";
+  writeFile("packs/gnu.xml", pack);
+  writeFile("build.log", "OK\nBuilt x\n");
+  RunResult result = run({"-cfg", "all.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out,
+            textMode("ERROR: Listing file '" + targetRelative("packs/gnu.xml") +
+                     "' is the configuration file '" + targetRelative("packs/gnu.xml") + "'\n"));
+  EXPECT_EQ(readFile("packs/gnu.xml"), pack);
+}
+
 TEST_F(IncludeTest, BadIncludesEndTheRunNamingTheFiles) {
   struct File {
     const char* name;
@@ -927,22 +943,28 @@ TEST_F(SafeDefaultsTest, StrictOptionsRefuseAWordThatIsNoOption) {
       continue;
     }
     EXPECT_EQ(result.status, 1) << row.name;
-    EXPECT_EQ(result.out, usageText("Unknown option '" + row.unknown + "'")) << row.name;
+    EXPECT_EQ(result.out, textMode(usageText("Unknown option '" + row.unknown + "'"))) << row.name;
     EXPECT_EQ(readFile("files.lst"), "stale\n") << row.name;
   }
-  // Before anything is run: the tool never starts.
+}
+
+// Exec mode starts reader threads: these run under ThreadSanitizer too.
+using SafeDefaultsExecTest = E2ETest;
+
+TEST_F(SafeDefaultsExecTest, StrictOptionsRefuseAWordBeforeTheToolStarts) {
   writeFile("rules.xml", "<tarnwick strictoptions='yes'><success>^OK</success></tarnwick>");
+  // Before anything is run: the tool never starts.
   RunResult result = run({"-cfg", "rules.xml", "-maxfailure", "0", "-exec", tool(),
                           "note:" + targetPath("ran") + ":yes"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, usageText("Unknown option '-maxfailure'"));
+  EXPECT_EQ(result.out, textMode(usageText("Unknown option '-maxfailure'")));
   EXPECT_FALSE(exists("ran"));
   // After -exec every word is the tool's.
   result = run({"-cfg", "rules.xml", "-toolstatus", "-exec", tool(), "exit:0", "-maxfailure"});
   EXPECT_EQ(result.status, 0);
 }
 
-TEST_F(SafeDefaultsTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) {
+TEST_F(SafeDefaultsExecTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) {
   writeFile("rules.xml", inRoot("<success>^OK</success><failure>^E</failure>"));
   struct Row {
     const char* name;
@@ -977,6 +999,31 @@ TEST_F(SafeDefaultsTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) {
     }
     EXPECT_EQ(result.out, textMode(echo + row.out)) << row.name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+using StripansiExecTest = E2ETest;
+
+TEST_F(StripansiExecTest, TheEchoKeepsTheToolsBytesAndTheRulesSeeTheText) {
+  writeFile("rules.xml",
+            "<tarnwick stripansi='yes'><success>^ok$</success><failure>^E[0-9]+: </failure>"
+            "<list file='files.lst'>^E[0-9]+: (.+)$</list></tarnwick>");
+  const std::string failure = "\x1B[01;31mE1: \x1B[Ka.c\x1B[m";
+  const std::string success = "\x1B]8;;file:///x\x1B\\ok\x1B]8;;\x1B\\";
+  RunResult result = runExec({"-cfg", "rules.xml", "-classifyoutput", "-json", "r.json"},
+                             {"out:" + success, "err:" + failure});
+  EXPECT_EQ(result.status, 0);
+  // The tool's lines were echoed as they came and are not printed again.
+  EXPECT_EQ(result.out,
+            textMode(success + "\n" + summary(1, 1, 0, 0, 0) + "1 failures detected\n"));
+  EXPECT_EQ(result.err, textMode(failure + "\n"));
+  EXPECT_EQ(readFile("files.lst"), textMode("a.c\n"));
+  nlohmann::json report = nlohmann::json::parse(readFile("r.json"));
+  ASSERT_EQ(report["findings"].size(), 1u);
+  EXPECT_EQ(report["findings"][0]["text"], "E1: a.c");
 }
 
 }  // namespace
