@@ -100,5 +100,11 @@ void RulePackTest::writePackWithList(const std::string& pack) {
   }
   ASSERT_FALSE(live.empty()) << pack << " has no list example";
   text.insert(text.rfind("</tarnwick>"), live);
+  // The copy lives in the test's folder: the packs it includes are those of
+  // rules/.
+  const std::string include = "<include file=\"";
+  for (size_t at = text.find(include); at != std::string::npos; at = text.find(include, at + 1)) {
+    text.insert(at + include.size(), std::string(TARNWICK_RULES_DIR) + "/");
+  }
   writeFile("with-list.xml", text);
 }
