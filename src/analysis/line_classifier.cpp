@@ -57,7 +57,7 @@ void classifyLine(const LogLine& line) {
     lineClass = LineClass::summary;
   }
   runRecord.lineClassified({lineClass, line.log, line.number, line.text, line.length,
-                            rule != nullptr ? rule->pattern : nullptr, line.mayHoldNul});
+                            rule != nullptr ? rule->pattern : nullptr, line.mayHoldNul, line.kind});
   // Most runs have neither: no call for them.
   if (!ruleSet.copyRules.empty()) applyCopyRules(line.text, line.length);
   if (!ruleSet.listRules.empty()) applyListRules(line.text, line.length);

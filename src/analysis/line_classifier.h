@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "record/run_record.h"
+
 /// One line of a log as the reader hands it out, borrowed for the call.
 struct LogLine {
   const char* log;   // the log as named in "Processing <log>..."
@@ -11,6 +13,7 @@ struct LogLine {
   const char* text;  // length bytes, then a NUL
   size_t length;
   bool mayHoldNul = true;  // false when the reader knows text holds no NUL
+  LogKind kind = LogKind::file;
 };
 
 /// Puts the line into one category (ignore over success over failure over

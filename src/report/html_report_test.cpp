@@ -65,9 +65,9 @@ class HtmlReportTest : public ::testing::Test {
   static void feed(HtmlReport* report, const std::vector<Event>& events) {
     for (const Event& event : events) {
       if (event.kind == 'S') {
-        report->logStarted(event.log);
+        report->logStarted(event.log, LogKind::file);
       } else if (event.kind == 'F') {
-        report->logFinished(event.log, event.number);
+        report->logFinished(event.log, LogKind::file, event.number);
       } else {
         LineClass lineClass = classOf(event.kind);
         report->lineClassified({lineClass, event.log, event.number, event.text.data(),
@@ -278,13 +278,13 @@ TEST_F(HtmlReportTest, ShowsTheVerdictToolCopiesAndListings) {
     HtmlReport report(path_, "exec");
     report.listingFile("out/files.lst");
     report.toolStarted("\"tool\" \"<arg>\"");
-    report.logStarted("tool.log");
+    report.logStarted("tool.log", LogKind::file);
     report.lineClassified({LineClass::success, "tool.log", 1, "I2: ok", 6, "I2"});
     report.listingEntryWritten("out/files.lst", "a.dll");
     report.listingEntryWritten("out/files.lst", "b.dll");
     report.copyTried({"a.dll", "drop/a.dll", true, nullptr});
     report.copyTried({"b.dll", "drop/b.dll", false, "File exists"});
-    report.logFinished("tool.log", 1);
+    report.logFinished("tool.log", LogKind::file, 1);
     report.toolEnded(true, 3);
     report.runEnded(1, "ERROR: File copy failed");
   }

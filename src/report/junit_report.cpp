@@ -67,7 +67,10 @@ void JunitReport::dropSpools() {
   }
 }
 
-void JunitReport::logStarted(const char* path) {
+void JunitReport::logStarted(const char* path, LogKind kind) {
+  // The streams' test cases are written at the end; they start before any
+  // file log and finish after it.
+  if (isToolStream(kind)) return;
   if (logOpen_) closeTestCase();
   logOpen_ = true;
   log_ = path;
@@ -77,8 +80,8 @@ void JunitReport::logStarted(const char* path) {
 
 void JunitReport::lineClassified(const ClassifiedLine& line) {
   Stream* stream = nullptr;
-  if (isStreamLog(line.log)) {
-    stream = &streams_[std::strcmp(line.log, kStdoutLog) == 0 ? 0 : 1];
+  if (isToolStream(line.logKind)) {
+    stream = &streams_[line.logKind == LogKind::toolStdout ? 0 : 1];
     if (!stream->seen) {
       stream->seen = true;
       stream->spool = openSpool(stream->path);
@@ -86,9 +89,7 @@ void JunitReport::lineClassified(const ClassifiedLine& line) {
     }
   }
   if (line.lineClass != LineClass::failure) return;
-  std::string entry = std::string(line.log) + ":" + std::to_string(line.lineNumber) + ": ";
-  entry.append(line.text, line.length);
-  entry = xmlText(entry) + "\n";
+  std::string entry = bodyEntry(line);
   if (stream != nullptr) {
     ++stream->failures;
     if (stream->spool == nullptr || !append(stream->spool, entry)) failed_ = true;
@@ -121,7 +122,21 @@ void JunitReport::writeStreamCase(Stream& stream) {
   failed_ |= !append(cases_, "</failure>\n    </testcase>\n");
 }
 
-void JunitReport::logFinished(const char* /*path*/, uint64_t /*lines*/) {
+std::string JunitReport::bodyEntry(const ClassifiedLine& line) const {
+  std::string entry = std::string(line.log) + ":" + std::to_string(line.lineNumber) + ": ";
+  size_t kept = utf8CutLength(line.text, line.length, kTextCap);
+  entry.append(line.text, kept);
+  entry = xmlText(entry);
+  // A 69 MB text node is more than a parser takes: a line is cut as the
+  // JSON report cuts it, and says so.
+  if (kept < line.length) {
+    entry += " [cut: " + std::to_string(kept) + " of " + std::to_string(line.length) + " bytes]";
+  }
+  return entry + "\n";
+}
+
+void JunitReport::logFinished(const char* /*path*/, LogKind kind, uint64_t /*lines*/) {
+  if (isToolStream(kind)) return;
   if (logOpen_) closeTestCase();
 }
 

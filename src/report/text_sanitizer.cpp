@@ -61,6 +61,87 @@ std::string validUtf8(const char* text, size_t length, bool forXml) {
   return out;
 }
 
+void appendJsonString(std::string* out, const char* text, size_t length) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  out->push_back('"');
+  size_t i = 0;
+  while (i < length) {
+    // Most log text is printable ASCII: it goes in runs.
+    size_t run = i;
+    while (run < length && bytes[run] >= 0x20 && bytes[run] < 0x80 && bytes[run] != '"' &&
+           bytes[run] != '\\') {
+      ++run;
+    }
+    out->append(text + i, run - i);
+    i = run;
+    if (i == length) break;
+    unsigned char c = bytes[i];
+    if (c < 0x80) {
+      static const char kHex[] = "0123456789abcdef";
+      switch (c) {
+        case '"':
+          out->append("\\\"");
+          break;
+        case '\\':
+          out->append("\\\\");
+          break;
+        case '\b':
+          out->append("\\b");
+          break;
+        case '\t':
+          out->append("\\t");
+          break;
+        case '\n':
+          out->append("\\n");
+          break;
+        case '\f':
+          out->append("\\f");
+          break;
+        case '\r':
+          out->append("\\r");
+          break;
+        default:
+          out->append("\\u00");
+          out->push_back(kHex[c >> 4]);
+          out->push_back(kHex[c & 0xF]);
+      }
+      ++i;
+      continue;
+    }
+    size_t n = sequenceLength(bytes + i, length - i);
+    if (n > 0) {
+      out->append(text + i, n);
+      i += n;
+      continue;
+    }
+    // Where the sequence breaks off: a bad lead byte goes with its U+FFFD,
+    // the byte that breaks a started sequence is read again.
+    size_t valid = 1;
+    if (c >= 0xC2 && c <= 0xF4) {
+      size_t want = c <= 0xDF ? 2 : c <= 0xEF ? 3 : 4;
+      unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+      unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+      if (i + 1 < length && bytes[i + 1] >= low && bytes[i + 1] <= high) {
+        valid = 2;
+        while (valid < want && i + valid < length && continuation(bytes[i + valid])) ++valid;
+      }
+    }
+    out->append(kReplacement);
+    i += valid;
+  }
+  out->push_back('"');
+}
+
+size_t utf8CutLength(const char* text, size_t length, size_t cap) {
+  if (length <= cap) return length;
+  size_t end = cap;
+  // A sequence is at most four bytes: at most three continuations go back.
+  for (int i = 0; i < 3 && end > 0 && continuation(static_cast<unsigned char>(text[end])); ++i) {
+    --end;
+  }
+  return end;
+}
+
 std::string htmlText(const char* text, size_t length) {
   std::string valid = validUtf8(text, length, false);
   std::string out;

@@ -107,7 +107,7 @@ TEST_F(ReportsTest, JsonFindingsKnowTheirLogAndLineAcrossLineEnds) {
   RunResult result = run({"-json", "r.json", "-log", "b.log"});
   EXPECT_EQ(result.status, 0);
   Json report = readJson("r.json");
-  EXPECT_EQ(report["version"], 1);
+  EXPECT_EQ(report["version"], 2);
   EXPECT_EQ(report["status"], 0);
   EXPECT_TRUE(report["error"].is_null());
   EXPECT_EQ(report["mode"], "log");
