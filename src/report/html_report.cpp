@@ -148,6 +148,12 @@ HtmlReport::HtmlReport(const std::string& path, const char* mode)
 }
 
 HtmlReport::Context& HtmlReport::contextOf(const char* log, LogKind kind) {
+  // Most lines are of the log before: the same name, at the same address.
+  if (log == lastContextName_ && lastContext_ < contexts_.size() &&
+      contexts_[lastContext_].kind == kind) {
+    return contexts_[lastContext_];
+  }
+  lastContextName_ = log;
   if (lastContext_ < contexts_.size() && contexts_[lastContext_].kind == kind &&
       contexts_[lastContext_].log == log) {
     return contexts_[lastContext_];
@@ -168,6 +174,8 @@ HtmlReport::Context& HtmlReport::contextOf(const char* log, LogKind kind) {
 void HtmlReport::closeContext(const char* log, LogKind kind) {
   for (size_t i = 0; i < contexts_.size(); ++i) {
     if (contexts_[i].kind != kind || contexts_[i].log != log) continue;
+    waiting_ -= contexts_[i].waiting.size();
+    lastContextName_ = nullptr;
     for (const Finding& finding : contexts_[i].waiting) writeFinding(contexts_[i].log, finding);
     contexts_.erase(contexts_.begin() + static_cast<std::ptrdiff_t>(i));
     return;
@@ -175,6 +183,11 @@ void HtmlReport::closeContext(const char* log, LogKind kind) {
 }
 
 HtmlReport::Log* HtmlReport::openLog(const char* path, LogKind kind) {
+  if (path == lastLogName_ && lastLog_ < logs_.size() && !logs_[lastLog_].finished &&
+      logs_[lastLog_].kind == kind) {
+    return &logs_[lastLog_];
+  }
+  lastLogName_ = path;
   if (lastLog_ < logs_.size() && !logs_[lastLog_].finished && logs_[lastLog_].kind == kind &&
       logs_[lastLog_].path == path) {
     return &logs_[lastLog_];
@@ -189,6 +202,9 @@ HtmlReport::Log* HtmlReport::openLog(const char* path, LogKind kind) {
 }
 
 void HtmlReport::logStarted(const char* path, LogKind kind) {
+  // A name's address may be another log's now.
+  lastLogName_ = nullptr;
+  lastContextName_ = nullptr;
   closeContext(path, kind);
   logs_.emplace_back();
   logs_.back().path = path;
@@ -216,6 +232,12 @@ void HtmlReport::lineClassified(const ClassifiedLine& line) {
       ++(line.lineClass == LineClass::failure ? log->failures : log->unmatched);
     }
   }
+  // With both caps reached and no finding waiting for its lines, a line is
+  // only counted: no context will be shown again.
+  if (!finding && waiting_ == 0 && failuresShown_ == kFailureCap &&
+      unmatchedShown_ == kUnmatchedCap) {
+    return;
+  }
 
   Context& context = contextOf(line.log, line.logKind);
   size_t kept = utf8CutLength(line.text, line.length, kTextCap);
@@ -228,11 +250,13 @@ void HtmlReport::lineClassified(const ClassifiedLine& line) {
     while (!context.waiting.empty() && context.waiting.front().after.size() == kContextLines) {
       writeFinding(context.log, context.waiting.front());
       context.waiting.pop_front();
+      --waiting_;
     }
   }
   if (finding) {
     ++(line.lineClass == LineClass::failure ? failuresShown_ : unmatchedShown_);
     context.waiting.emplace_back();
+    ++waiting_;
     Finding& added = context.waiting.back();
     added.line = {line.lineClass, line.lineNumber, std::string(line.text, kept), line.length};
     if (line.lineClass == LineClass::failure && line.rule != nullptr) added.rule = line.rule;
@@ -252,6 +276,8 @@ void HtmlReport::lineClassified(const ClassifiedLine& line) {
 }
 
 void HtmlReport::logFinished(const char* path, LogKind kind, uint64_t lines) {
+  lastLogName_ = nullptr;
+  lastContextName_ = nullptr;
   if (Log* log = openLog(path, kind)) {
     log->lines = lines;
     log->finished = true;

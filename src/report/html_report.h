@@ -97,8 +97,13 @@ class HtmlReport : public RunListener {
   RunFacts facts_;
   std::vector<Context> contexts_;
   size_t lastContext_ = 0;
+  /// The name lastContext_ was found by, as the record gave it; the same
+  /// address is the same log until a log starts or finishes.
+  const char* lastContextName_ = nullptr;
+  size_t waiting_ = 0;  // findings waiting for their lines, in all contexts
   std::vector<Log> logs_;
   size_t lastLog_ = 0;
+  const char* lastLogName_ = nullptr;  // as lastContextName_, for lastLog_
   uint64_t failuresShown_ = 0;
   uint64_t unmatchedShown_ = 0;
   uint64_t omittedUnmatched_ = 0;

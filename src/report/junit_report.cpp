@@ -1,7 +1,5 @@
 #include "report/junit_report.h"
 
-#include <tinyxml.h>
-
 #include <cstring>
 
 #include "platform/file_system.h"
@@ -12,14 +10,19 @@ namespace {
 /// text as XML character data or an attribute value.
 std::string xmlText(const char* text, size_t length) {
   std::string escaped;
-  TiXmlBase::EncodeString(validUtf8(text, length, true), &escaped);
+  appendXmlText(&escaped, text, length);
   return escaped;
 }
 
 std::string xmlText(const std::string& text) { return xmlText(text.data(), text.size()); }
 
 /// A spool file beside the report; removed when the report is done.
-std::FILE* openSpool(const std::string& path) { return std::fopen(path.c_str(), "w+b"); }
+std::FILE* openSpool(const std::string& path) {
+  std::FILE* spool = std::fopen(path.c_str(), "w+b");
+  // Failure lines come by the hundred thousand: few, large writes.
+  if (spool != nullptr) std::setvbuf(spool, nullptr, _IOFBF, 64 * 1024);
+  return spool;
+}
 
 bool append(std::FILE* to, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), to) == text.size();
@@ -89,7 +92,8 @@ void JunitReport::lineClassified(const ClassifiedLine& line) {
     }
   }
   if (line.lineClass != LineClass::failure) return;
-  std::string entry = bodyEntry(line);
+  appendBodyEntry(line, &entry_);
+  const std::string& entry = entry_;
   if (stream != nullptr) {
     ++stream->failures;
     if (stream->spool == nullptr || !append(stream->spool, entry)) failed_ = true;
@@ -122,17 +126,20 @@ void JunitReport::writeStreamCase(Stream& stream) {
   failed_ |= !append(cases_, "</failure>\n    </testcase>\n");
 }
 
-std::string JunitReport::bodyEntry(const ClassifiedLine& line) const {
-  std::string entry = std::string(line.log) + ":" + std::to_string(line.lineNumber) + ": ";
+void JunitReport::appendBodyEntry(const ClassifiedLine& line, std::string* entry) {
+  entry->clear();
+  appendXmlText(entry, line.log, std::strlen(line.log));
+  *entry += ':';
+  *entry += std::to_string(line.lineNumber);
+  *entry += ": ";
   size_t kept = utf8CutLength(line.text, line.length, kTextCap);
-  entry.append(line.text, kept);
-  entry = xmlText(entry);
+  appendXmlText(entry, line.text, kept);
   // A 69 MB text node is more than a parser takes: a line is cut as the
   // JSON report cuts it, and says so.
   if (kept < line.length) {
-    entry += " [cut: " + std::to_string(kept) + " of " + std::to_string(line.length) + " bytes]";
+    *entry += " [cut: " + std::to_string(kept) + " of " + std::to_string(line.length) + " bytes]";
   }
-  return entry + "\n";
+  *entry += '\n';
 }
 
 void JunitReport::logFinished(const char* /*path*/, LogKind kind, uint64_t /*lines*/) {

@@ -16,7 +16,7 @@
 /// " [cut: N of M bytes]"), and a
 /// <testcase name="verdict"> that fails with the fatal message when the run
 /// ends with status 1. Log text is made valid UTF-8 without the characters
-/// XML cannot hold, and escaped by TinyXML, so a strict parser reads the
+/// XML cannot hold, and escaped (appendXmlText), so a strict parser reads the
 /// file whatever the logs held. Test cases and failure bodies are spooled to
 /// temporary files beside the report, so memory stays flat. The tool's own
 /// output (LogKind::toolStdout, toolStderr) gets a test case per stream.
@@ -35,8 +35,8 @@ class JunitReport : public RunListener {
 
  private:
   void closeTestCase();
-  /// The failure line as a line of a failure's body.
-  std::string bodyEntry(const ClassifiedLine& line) const;
+  /// Sets entry to the failure line as a line of a failure's body.
+  static void appendBodyEntry(const ClassifiedLine& line, std::string* entry);
   void dropSpools();
 
   ReportFile file_;
@@ -49,6 +49,7 @@ class JunitReport : public RunListener {
   uint64_t testCases_ = 0;
   uint64_t failedCases_ = 0;
   bool failed_ = false;
+  std::string entry_;  // reused from failure to failure
 
   /// The tool's own output under -classifyoutput: a test case per stream,
   /// written at the end, since its lines come between other logs' lines.

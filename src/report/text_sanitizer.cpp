@@ -61,6 +61,65 @@ std::string validUtf8(const char* text, size_t length, bool forXml) {
   return out;
 }
 
+void appendXmlText(std::string* out, const char* text, size_t length) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  while (i < length) {
+    // Most log text is printable ASCII without markup: it goes in runs.
+    size_t run = i;
+    while (run < length && bytes[run] >= 0x20 && bytes[run] < 0x80 && bytes[run] != '&' &&
+           bytes[run] != '<' && bytes[run] != '>' && bytes[run] != '"' && bytes[run] != '\'') {
+      ++run;
+    }
+    out->append(text + i, run - i);
+    i = run;
+    if (i == length) break;
+    unsigned char c = bytes[i];
+    if (c < 0x80) {
+      switch (c) {
+        case '&':
+          out->append("&amp;");
+          break;
+        case '<':
+          out->append("&lt;");
+          break;
+        case '>':
+          out->append("&gt;");
+          break;
+        case '"':
+          out->append("&quot;");
+          break;
+        case '\'':
+          out->append("&apos;");
+          break;
+        case '\t':
+          out->append("&#x09;");
+          break;
+        case '\n':
+          out->append("&#x0A;");
+          break;
+        case '\r':
+          out->append("&#x0D;");
+          break;
+        default:
+          out->append(kReplacement);
+      }
+      ++i;
+      continue;
+    }
+    size_t n = sequenceLength(bytes + i, length - i);
+    // U+FFFE and U+FFFF are no XML characters: one U+FFFD for the three.
+    bool refused = n == 0 || (n == 3 && c == 0xEF && bytes[i + 1] == 0xBF &&
+                              (bytes[i + 2] == 0xBE || bytes[i + 2] == 0xBF));
+    if (refused) {
+      out->append(kReplacement);
+    } else {
+      out->append(text + i, n);
+    }
+    i += n == 0 ? 1 : n;
+  }
+}
+
 void appendJsonString(std::string* out, const char* text, size_t length) {
   const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   out->push_back('"');

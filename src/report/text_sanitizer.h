@@ -19,6 +19,13 @@ std::string validUtf8(const char* text, size_t length, bool forXml);
 /// \f \r, else \u00xx); everything else is kept as it is.
 void appendJsonString(std::string* out, const char* text, size_t length);
 
+/// Appends the length bytes at text to out as XML character data that is
+/// also a quoted attribute value: valid UTF-8 without the characters XML
+/// cannot hold (as validUtf8 with forXml), & < > " ' as entities and tab, LF
+/// and CR as character references (&#x09; &#x0A; &#x0D;), as TinyXML
+/// escapes text, except that every & is escaped.
+void appendXmlText(std::string* out, const char* text, size_t length);
+
 /// How many of the length bytes at text to keep under a cap of cap bytes:
 /// all of them when they fit, else at most cap, ending before a character
 /// that would be cut (its continuation bytes are not kept alone).
