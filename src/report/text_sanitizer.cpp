@@ -202,6 +202,15 @@ size_t utf8CutLength(const char* text, size_t length, size_t cap) {
 }
 
 std::string htmlText(const char* text, size_t length) {
+  // Most lines are printable ASCII without markup: they stay as they are.
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t plain = 0;
+  while (plain < length && bytes[plain] >= 0x20 && bytes[plain] < 0x7F && bytes[plain] != '&' &&
+         bytes[plain] != '<' && bytes[plain] != '>' && bytes[plain] != '"' &&
+         bytes[plain] != '\'') {
+    ++plain;
+  }
+  if (plain == length) return std::string(text, length);
   std::string valid = validUtf8(text, length, false);
   std::string out;
   out.reserve(valid.size() + valid.size() / 8);
