@@ -603,9 +603,9 @@ TEST_F(ReportsTest, GithubAnnotationsEscapeLineEndsAndStopAtANul) {
     std::string stdinText;
     std::string annotations;  // the lines of out that start with "::"
   };
-  writeFile("nul.log", std::string("E1: shown\0hidden\nI00020110: ok\n", 31));
+  writeFile("zero.log", std::string("E1: shown\0hidden\nI00020110: ok\n", 31));
   std::vector<Row> rows = {
-      {"a NUL", {"-log", "nul.log"}, "", "::error file=nul.log,line=1::E1: shown\n"},
+      {"a NUL", {"-log", "zero.log"}, "", "::error file=zero.log,line=1::E1: shown\n"},
       {"standard input", {"-log", "-"}, "I00020110: ok\nE2: piped\n", "::error::E2: piped\n"},
       {"a fatal message with LF",
        {"-log", "gone\nnow.log"},
