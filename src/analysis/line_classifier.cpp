@@ -48,9 +48,9 @@ void classifyText(const LogLine& line, const LogLine& seen, MatchState& state) {
              (rule = firstMatch(ruleSet.moreSummaryRules, seen, state)) != nullptr) {
     lineClass = LineClass::summary;
   }
-  ClassifiedLine classified{lineClass,      seen.log,    seen.number,
-                            seen.text,      seen.length, rule != nullptr ? rule->pattern : nullptr,
-                            seen.mayHoldNul};
+  ClassifiedLine classified{lineClass,       seen.log,    seen.number,
+                            seen.text,       seen.length, rule != nullptr ? rule->pattern : nullptr,
+                            seen.mayHoldNul, line.kind};
   if (seen.text != line.text) {
     classified.raw = line.text;
     classified.rawLength = line.length;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "record/run_record.h"
 #include "regexp/matcher.h"
 
 /// One line of a log as the reader hands it out, borrowed for the call.
@@ -15,6 +16,7 @@ struct LogLine {
   const char* text;  // length bytes, then a NUL
   size_t length;
   bool mayHoldNul = true;  // false when the reader knows text holds no NUL
+  LogKind kind = LogKind::file;
 };
 
 class RegularExpression;

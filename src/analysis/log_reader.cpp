@@ -180,7 +180,9 @@ void closeLogFile(std::FILE* file) {
 }
 
 void processLogFile(const char* path) {
-  runRecord.logStarted(path);
+  // openLogFile takes "-" for standard input, whatever the mode.
+  LogKind kind = std::strcmp(path, "-") == 0 ? LogKind::standardInput : LogKind::file;
+  runRecord.logStarted(path, kind);
   std::FILE* file = openLogFile(path);
   if (file == nullptr) exitWithError("Failed to open \"%s\"\n", path);
   uint64_t lines = 0;
@@ -188,11 +190,12 @@ void processLogFile(const char* path) {
     LogReader reader(file, path);
     MatchState state;
     while (const char* line = reader.readLogLine()) {
-      classifyLine({path, reader.lineNumber(), line, reader.lineLength(), reader.lineMayHoldNul()},
-                   state);
+      classifyLine(
+          {path, reader.lineNumber(), line, reader.lineLength(), reader.lineMayHoldNul(), kind},
+          state);
     }
     lines = reader.linesSeen();
   }
   closeLogFile(file);
-  runRecord.logFinished(path, lines);
+  runRecord.logFinished(path, kind, lines);
 }

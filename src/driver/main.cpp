@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
@@ -154,6 +155,46 @@ void checkReportFolders(const CommandLine& options) {
   }
 }
 
+/// Scan mode writes only its listing and a JSON report: the other reports
+/// and the gates, which judge a classified run, are refused rather than
+/// silently ignored.
+void checkScanOptions(const CommandLine& options) {
+  const std::pair<const char*, bool> refused[] = {{"-junit", options.junitFile != nullptr},
+                                                  {"-html", options.htmlFile != nullptr},
+                                                  {"-github", options.github},
+                                                  {"-maxfailures", options.maxFailures >= 0},
+                                                  {"-maxunmatched", options.maxUnmatched >= 0},
+                                                  {"-toolstatus", options.toolStatusGate},
+                                                  {"-classifyoutput", options.classifyOutput}};
+  for (const auto& option : refused) {
+    if (!option.second) continue;
+    std::string message = std::string(option.first) + " does not apply to -scan";
+    exitWithUsage(message.c_str());
+  }
+}
+
+/// The scan's JSON report, for the fatal path.
+ScanJsonReport* scanReport = nullptr;
+
+void endScanRun(int status, const char* message) {
+  if (scanReport != nullptr) scanReport->write(status, message, {});
+}
+
+/// Scan mode, with its JSON report when one is asked for.
+void runScan(const CommandLine& options) {
+  checkScanOptions(options);
+  checkReportFolders(options);
+  std::unique_ptr<ScanJsonReport> report;
+  if (options.jsonFile != nullptr) {
+    report = std::make_unique<ScanJsonReport>(options.jsonFile, options.logFileName);
+    scanReport = report.get();
+    setEndOfRunWork(endScanRun);
+  }
+  std::vector<std::pair<std::string, int32_t>> codes = scanCodes(options.logFileName);
+  setEndOfRunWork(nullptr);
+  if (report != nullptr) report->write(0, nullptr, codes);
+}
+
 /// The quality gates, after everything else a run prints: the tool's exit
 /// code, then the failures, then the unmatched lines.
 void checkGates(const CommandLine& options) {
@@ -229,7 +270,8 @@ int main(int argc, char** argv) {
   if (!options.execRequested) useFromOneThread(stdout);
 
   if (options.scanRequested) {
-    scanCodes(options.logFileName);
+    runScan(options);
+    std::fflush(stdout);
     return 0;
   }
 

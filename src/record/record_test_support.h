@@ -33,15 +33,17 @@ class Transcript : public RunListener {
  public:
   Transcript(std::string name, std::vector<std::string>& lines) : name_(name), lines_(lines) {}
 
-  void logStarted(const char* path) override { add("logStarted " + std::string(path)); }
+  void logStarted(const char* path, LogKind kind) override {
+    add("logStarted " + std::string(path) + kindName(kind));
+  }
   void lineClassified(const ClassifiedLine& line) override {
     static const char* const kNames[] = {"ignore", "success", "failure", "summary", "unmatched"};
     add("line " + std::string(kNames[static_cast<int>(line.lineClass)]) + " " + line.log + ":" +
         std::to_string(line.lineNumber) + " [" + std::string(line.text, line.length) + "] " +
         (line.rule != nullptr ? line.rule : "-"));
   }
-  void logFinished(const char* path, uint64_t lines) override {
-    add("logFinished " + std::string(path) + " " + std::to_string(lines));
+  void logFinished(const char* path, LogKind kind, uint64_t lines) override {
+    add("logFinished " + std::string(path) + kindName(kind) + " " + std::to_string(lines));
   }
   void copyTried(const CopyAttempt& copy) override {
     add("copy " + std::string(copy.from) + " -> " + copy.to + (copy.ok ? " ok" : " failed: ") +
@@ -71,6 +73,21 @@ class Transcript : public RunListener {
   std::function<void()> onEnd;
 
  private:
+  /// Nothing for a file, else the kind in brackets.
+  static std::string kindName(LogKind kind) {
+    switch (kind) {
+      case LogKind::file:
+        return "";
+      case LogKind::standardInput:
+        return " (stdin)";
+      case LogKind::toolStdout:
+        return " (tool stdout)";
+      case LogKind::toolStderr:
+        return " (tool stderr)";
+    }
+    return "";
+  }
+
   void add(const std::string& line) { lines_.push_back(name_ + ": " + line); }
 
   std::string name_;

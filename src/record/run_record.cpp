@@ -10,10 +10,6 @@ RunRecord runRecord;
 const char kStdoutLog[] = "<stdout>";
 const char kStderrLog[] = "<stderr>";
 
-bool isStreamLog(const char* log) {
-  // Asked for every printed line: most log names fail at the first byte.
-  return log[0] == '<' && (std::strcmp(log, kStdoutLog) == 0 || std::strcmp(log, kStderrLog) == 0);
-}
 RunTotals& runTotals = runRecord.totals();
 
 // Events come from one thread at a time unless two streams are classified at
@@ -43,7 +39,7 @@ void RunRecord::reset() {
   toolExitCode_ = 0;
 }
 
-void RunRecord::logStarted(const char* path) { TELL(logStarted(path)); }
+void RunRecord::logStarted(const char* path, LogKind kind) { TELL(logStarted(path, kind)); }
 
 void RunRecord::lineClassified(const ClassifiedLine& line) {
   std::unique_lock<std::recursive_mutex> guard = hold();
@@ -51,7 +47,9 @@ void RunRecord::lineClassified(const ClassifiedLine& line) {
   for (RunListener* listener : listeners_) listener->lineClassified(line);
 }
 
-void RunRecord::logFinished(const char* path, uint64_t lines) { TELL(logFinished(path, lines)); }
+void RunRecord::logFinished(const char* path, LogKind kind, uint64_t lines) {
+  TELL(logFinished(path, kind, lines));
+}
 
 void RunRecord::copyTried(const CopyAttempt& copy) {
   std::unique_lock<std::recursive_mutex> guard = hold();

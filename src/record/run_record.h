@@ -15,6 +15,20 @@
 
 enum class LineClass { ignore, success, failure, summary, unmatched };
 
+/// What a log is, told apart by what was opened rather than by its name: a
+/// file may be called "-" or "<stdout>" too.
+enum class LogKind : uint8_t {
+  file,
+  standardInput,  // -log - (or an -o log named "-"): no file holds its lines
+  toolStdout,     // the tool's own output under -classifyoutput, already echoed
+  toolStderr,
+};
+
+/// True for the tool's own streams, whose lines were echoed as they came.
+inline bool isToolStream(LogKind kind) {
+  return kind == LogKind::toolStdout || kind == LogKind::toolStderr;
+}
+
 /// The counters of the run. Each analysed line raises exactly one of the
 /// first five; the copy action raises the last two.
 struct RunTotals {
@@ -54,8 +68,9 @@ struct ClassifiedLine {
   uint64_t lineNumber;  // 1-based, blank lines counted
   const char* text;     // length bytes, NUL after them; may hold NULs
   size_t length;
-  const char* rule;           // pattern of the rule that decided it; null for unmatched
-  bool mayHoldNul = true;     // false when the reader knows text (and raw) holds no NUL
+  const char* rule;        // pattern of the rule that decided it; null for unmatched
+  bool mayHoldNul = true;  // false when the reader knows text (and raw) holds no NUL
+  LogKind logKind = LogKind::file;
   const char* raw = nullptr;  // rawLength bytes, NUL after them; null: text is the tool's
   size_t rawLength = 0;
 
@@ -77,11 +92,11 @@ struct ClassifiedLine {
   }
 };
 
-/// The logs that stand for the tool's own output under -classifyoutput:
-/// their lines were echoed already and no file holds them.
+/// The names of the logs that stand for the tool's own output under
+/// -classifyoutput (LogKind::toolStdout, toolStderr). Only names: a file may
+/// be called so too.
 extern const char kStdoutLog[];
 extern const char kStderrLog[];
-bool isStreamLog(const char* log);
 
 /// One copy that was tried.
 struct CopyAttempt {
@@ -96,9 +111,14 @@ struct CopyAttempt {
 class RunListener {
  public:
   virtual ~RunListener() = default;
-  virtual void logStarted(const char* /*path*/) {}
+  /// A log's analysis starts. Under -classifyoutput the main thread tells
+  /// both streams of the tool before it starts, and they finish after it
+  /// ended, so a file log may start and finish while they are open; file
+  /// logs never overlap one another.
+  virtual void logStarted(const char* /*path*/, LogKind /*kind*/) {}
   virtual void lineClassified(const ClassifiedLine& /*line*/) {}
-  virtual void logFinished(const char* /*path*/, uint64_t /*lines*/) {}
+  /// lines: the lines read, blank ones included.
+  virtual void logFinished(const char* /*path*/, LogKind /*kind*/, uint64_t /*lines*/) {}
   virtual void copyTried(const CopyAttempt& /*copy*/) {}
   virtual void listingEntryWritten(const char* /*listingPath*/, const char* /*entry*/) {}
   /// A listing file of the run, told once each before any line is read.
@@ -134,10 +154,10 @@ class RunRecord {
     return std::unique_lock<std::recursive_mutex>(lock_);
   }
 
-  void logStarted(const char* path);
+  void logStarted(const char* path, LogKind kind);
   /// Raises the line's counter and tells the listeners.
   void lineClassified(const ClassifiedLine& line);
-  void logFinished(const char* path, uint64_t lines);
+  void logFinished(const char* path, LogKind kind, uint64_t lines);
   /// Raises copied or copy fail.
   void copyTried(const CopyAttempt& copy);
   void listingEntryWritten(const char* listingPath, const char* entry);

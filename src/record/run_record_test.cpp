@@ -57,14 +57,14 @@ TEST(RunRecordTest, EveryListenerHearsEveryEventInOrderAndTheCountersAddUp) {
       {"no event", [](RunRecord&) {}, {}, "0 0 0 0 0 0 0"},
       {"a log of every class",
        [](RunRecord& record) {
-         record.logStarted("a.log");
+         record.logStarted("a.log", LogKind::file);
          record.lineClassified(lineOf(LineClass::ignore, 1, "I1: skip", "^I1:"));
          record.lineClassified(lineOf(LineClass::success, 2, "OK", "^OK$"));
          record.lineClassified(lineOf(LineClass::failure, 4, "E1: bad", "^E"));
          record.lineClassified(lineOf(LineClass::failure, 5, "E2: worse", "^E"));
          record.lineClassified(lineOf(LineClass::summary, 6, "Done", "^Done$"));
          record.lineClassified(lineOf(LineClass::unmatched, 7, "what"));
-         record.logFinished("a.log", 7);
+         record.logFinished("a.log", LogKind::file, 7);
        },
        {"logStarted a.log", "line ignore a.log:1 [I1: skip] ^I1:", "line success a.log:2 [OK] ^OK$",
         "line failure a.log:4 [E1: bad] ^E", "line failure a.log:5 [E2: worse] ^E",

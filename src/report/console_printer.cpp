@@ -4,7 +4,9 @@
 
 #include "platform/text_output.h"
 
-void ConsolePrinter::logStarted(const char* path) {
+void ConsolePrinter::logStarted(const char* path, LogKind kind) {
+  // The tool's streams are not opened: their lines are echoed as they come.
+  if (isToolStream(kind)) return;
   std::fprintf(stream_, "Processing %s...\n", path);
 }
 
@@ -18,7 +20,7 @@ void ConsolePrinter::lineClassified(const ClassifiedLine& line) {
     return;
   }
   // The tool's own lines were echoed as they came.
-  if (isStreamLog(line.log)) return;
+  if (isToolStream(line.logKind)) return;
   if (debug_) std::fputs(prefix, stream_);
   // Written by length, not through "%s": nothing on this path needs strlen,
   // and a line of 2 GiB or more goes out whole.

@@ -10,13 +10,13 @@
 /// Prints "Processing <log>...", every failure and unmatched line (with
 /// "failure: " / "unmatched: " in front when debug), and every message, on
 /// stream (stdout in a run). Lines stop at their first NUL, as they always
-/// have on the console. The tool's own lines (isStreamLog) were echoed
-/// already and are not printed again.
+/// have on the console. The tool's own streams (isToolStream) were echoed
+/// already: neither their start nor their lines are printed again.
 class ConsolePrinter : public RunListener {
  public:
   ConsolePrinter(std::FILE* stream, bool debug) : stream_(stream), debug_(debug) {}
 
-  void logStarted(const char* path) override;
+  void logStarted(const char* path, LogKind kind) override;
   void lineClassified(const ClassifiedLine& line) override;
   void message(const char* text, size_t length) override;
 

@@ -41,4 +41,30 @@ TEST(ConsolePrinterTest, PrintsFailureAndUnmatchedLinesUpToTheirFirstNul) {
   }
 }
 
+TEST(ConsolePrinterTest, LeavesOutOnlyTheToolsOwnStreamsByTheirKind) {
+  struct Row {
+    const char* log;
+    LogKind kind;
+    const char* expected;  // for the start of the log, then its failure line
+  };
+  const Row rows[] = {
+      {"<stdout>", LogKind::toolStdout, ""},
+      {"<stderr>", LogKind::toolStderr, ""},
+      {"<stdout>", LogKind::file, "Processing <stdout>...\nE1: bad\n"},
+      {"<stderr>", LogKind::file, "Processing <stderr>...\nE1: bad\n"},
+      {"-", LogKind::standardInput, "Processing -...\nE1: bad\n"},
+  };
+  for (const Row& row : rows) {
+    std::FILE* stream = std::tmpfile();
+    ConsolePrinter printer(stream, false);
+    printer.logStarted(row.log, row.kind);
+    printer.lineClassified({LineClass::failure, row.log, 1, "E1: bad", 7, "^E", true, row.kind});
+    std::rewind(stream);
+    std::string text;
+    for (int c; (c = std::fgetc(stream)) != EOF;) text += static_cast<char>(c);
+    std::fclose(stream);
+    EXPECT_EQ(text, row.expected) << row.log << " " << static_cast<int>(row.kind);
+  }
+}
+
 }  // namespace

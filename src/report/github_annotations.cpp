@@ -44,7 +44,8 @@ void GithubAnnotations::lineClassified(const ClassifiedLine& line) {
   // The console shows a line up to its first NUL; so does its annotation.
   std::string text(line.text, line.shownLength());
   std::string command = "::error";
-  if (!isStreamLog(line.log)) {
+  // A position is within a file: a line that no file holds gets neither.
+  if (line.logKind == LogKind::file) {
     command += " file=" + escapeProperty(line.log) + ",line=" + std::to_string(line.lineNumber);
   }
   command += "::" + escapeData(text) + "\n";

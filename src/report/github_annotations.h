@@ -8,8 +8,8 @@
 #include "record/run_record.h"
 
 /// After each failure line, prints "::error file=<log>,line=<n>::<text>"
-/// on stream (a line of a tool's own output, which no file holds, gets
-/// "::error::<text>"); when the run ends with status 1, "::error::" and the
+/// on stream (a line that no file holds, of standard input or of the tool's
+/// own output, gets "::error::<text>"); when the run ends with status 1, "::error::" and the
 /// fatal message. Must be added to the record after the console printer, so
 /// each annotation follows the line it annotates.
 class GithubAnnotations : public RunListener {

@@ -62,17 +62,6 @@ char classLetter(LineClass lineClass) {
   return 'u';
 }
 
-/// How many of the first length bytes of text to show: at most the cap,
-/// and never half a character.
-size_t shownLength(const char* text, size_t length, size_t cap) {
-  if (length <= cap) return length;
-  size_t end = cap;
-  for (int i = 0; i < 3 && end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80; ++i) {
-    --end;
-  }
-  return end;
-}
-
 /// The note after a text that was cut, or nothing.
 std::string cutNote(size_t shown, size_t length) {
   if (shown == length) return "";
@@ -158,37 +147,53 @@ HtmlReport::HtmlReport(const std::string& path, const char* mode)
   }
 }
 
-HtmlReport::Context& HtmlReport::contextOf(const char* log) {
-  if (lastContext_ < contexts_.size() && contexts_[lastContext_].log == log) {
+HtmlReport::Context& HtmlReport::contextOf(const char* log, LogKind kind) {
+  // Most lines are of the log before: the same name, at the same address.
+  if (log == lastContextName_ && lastContext_ < contexts_.size() &&
+      contexts_[lastContext_].kind == kind) {
+    return contexts_[lastContext_];
+  }
+  lastContextName_ = log;
+  if (lastContext_ < contexts_.size() && contexts_[lastContext_].kind == kind &&
+      contexts_[lastContext_].log == log) {
     return contexts_[lastContext_];
   }
   for (size_t i = 0; i < contexts_.size(); ++i) {
-    if (contexts_[i].log == log) {
+    if (contexts_[i].kind == kind && contexts_[i].log == log) {
       lastContext_ = i;
       return contexts_[i];
     }
   }
   contexts_.emplace_back();
   contexts_.back().log = log;
+  contexts_.back().kind = kind;
   lastContext_ = contexts_.size() - 1;
   return contexts_.back();
 }
 
-void HtmlReport::closeContext(const char* log) {
+void HtmlReport::closeContext(const char* log, LogKind kind) {
   for (size_t i = 0; i < contexts_.size(); ++i) {
-    if (contexts_[i].log != log) continue;
+    if (contexts_[i].kind != kind || contexts_[i].log != log) continue;
+    waiting_ -= contexts_[i].waiting.size();
+    lastContextName_ = nullptr;
     for (const Finding& finding : contexts_[i].waiting) writeFinding(contexts_[i].log, finding);
     contexts_.erase(contexts_.begin() + static_cast<std::ptrdiff_t>(i));
     return;
   }
 }
 
-HtmlReport::Log* HtmlReport::openLog(const char* path) {
-  if (lastLog_ < logs_.size() && !logs_[lastLog_].finished && logs_[lastLog_].path == path) {
+HtmlReport::Log* HtmlReport::openLog(const char* path, LogKind kind) {
+  if (path == lastLogName_ && lastLog_ < logs_.size() && !logs_[lastLog_].finished &&
+      logs_[lastLog_].kind == kind) {
+    return &logs_[lastLog_];
+  }
+  lastLogName_ = path;
+  if (lastLog_ < logs_.size() && !logs_[lastLog_].finished && logs_[lastLog_].kind == kind &&
+      logs_[lastLog_].path == path) {
     return &logs_[lastLog_];
   }
   for (size_t i = logs_.size(); i > 0; --i) {
-    if (!logs_[i - 1].finished && logs_[i - 1].path == path) {
+    if (!logs_[i - 1].finished && logs_[i - 1].kind == kind && logs_[i - 1].path == path) {
       lastLog_ = i - 1;
       return &logs_[i - 1];
     }
@@ -196,16 +201,26 @@ HtmlReport::Log* HtmlReport::openLog(const char* path) {
   return nullptr;
 }
 
-void HtmlReport::logStarted(const char* path) {
-  closeContext(path);
+void HtmlReport::logStarted(const char* path, LogKind kind) {
+  // A name's address may be another log's now.
+  lastLogName_ = nullptr;
+  lastContextName_ = nullptr;
+  closeContext(path, kind);
   logs_.emplace_back();
   logs_.back().path = path;
+  logs_.back().kind = kind;
 }
 
 void HtmlReport::lineClassified(const ClassifiedLine& line) {
   facts_.lineClassified(line.lineClass);
-  bool finding = line.lineClass == LineClass::failure;
-  if (line.lineClass == LineClass::unmatched) {
+  bool finding = false;
+  if (line.lineClass == LineClass::failure) {
+    if (failuresShown_ == kFailureCap) {
+      ++omittedFailures_;
+    } else {
+      finding = true;
+    }
+  } else if (line.lineClass == LineClass::unmatched) {
     if (unmatchedShown_ == kUnmatchedCap) {
       ++omittedUnmatched_;
     } else {
@@ -213,13 +228,19 @@ void HtmlReport::lineClassified(const ClassifiedLine& line) {
     }
   }
   if (line.lineClass == LineClass::failure || line.lineClass == LineClass::unmatched) {
-    if (Log* log = openLog(line.log)) {
+    if (Log* log = openLog(line.log, line.logKind)) {
       ++(line.lineClass == LineClass::failure ? log->failures : log->unmatched);
     }
   }
+  // With both caps reached and no finding waiting for its lines, a line is
+  // only counted: no context will be shown again.
+  if (!finding && waiting_ == 0 && failuresShown_ == kFailureCap &&
+      unmatchedShown_ == kUnmatchedCap) {
+    return;
+  }
 
-  Context& context = contextOf(line.log);
-  size_t kept = shownLength(line.text, line.length, kTextCap);
+  Context& context = contextOf(line.log, line.logKind);
+  size_t kept = utf8CutLength(line.text, line.length, kTextCap);
   // This line comes after the findings that wait; the oldest may be done.
   if (!context.waiting.empty()) {
     for (Finding& waiting : context.waiting) {
@@ -229,11 +250,13 @@ void HtmlReport::lineClassified(const ClassifiedLine& line) {
     while (!context.waiting.empty() && context.waiting.front().after.size() == kContextLines) {
       writeFinding(context.log, context.waiting.front());
       context.waiting.pop_front();
+      --waiting_;
     }
   }
   if (finding) {
     ++(line.lineClass == LineClass::failure ? failuresShown_ : unmatchedShown_);
     context.waiting.emplace_back();
+    ++waiting_;
     Finding& added = context.waiting.back();
     added.line = {line.lineClass, line.lineNumber, std::string(line.text, kept), line.length};
     if (line.lineClass == LineClass::failure && line.rule != nullptr) added.rule = line.rule;
@@ -252,12 +275,14 @@ void HtmlReport::lineClassified(const ClassifiedLine& line) {
   if (context.recentCount < kContextLines) ++context.recentCount;
 }
 
-void HtmlReport::logFinished(const char* path, uint64_t lines) {
-  if (Log* log = openLog(path)) {
+void HtmlReport::logFinished(const char* path, LogKind kind, uint64_t lines) {
+  lastLogName_ = nullptr;
+  lastContextName_ = nullptr;
+  if (Log* log = openLog(path, kind)) {
     log->lines = lines;
     log->finished = true;
   }
-  closeContext(path);
+  closeContext(path, kind);
 }
 
 void HtmlReport::writeFinding(const std::string& log, const Finding& finding) {
@@ -459,7 +484,7 @@ std::string HtmlReport::findingsHead() const {
 }
 
 void HtmlReport::runEnded(int status, const char* fatalMessage) {
-  while (!contexts_.empty()) closeContext(contexts_.front().log.c_str());
+  while (!contexts_.empty()) closeContext(contexts_.front().log.c_str(), contexts_.front().kind);
   bool ok = true;
   file_.write(head(status, fatalMessage));
   if (anyCopy_) {
@@ -495,6 +520,12 @@ void HtmlReport::runEnded(int status, const char* fatalMessage) {
   std::string tail = "</table>";
   if (failuresShown_ + unmatchedShown_ == 0) {
     tail += "<p class=\"empty\">No failure and no unmatched line.</p>";
+  }
+  if (omittedFailures_ > 0) {
+    tail += "<p class=\"note\" id=\"omitted-failures\">" +
+            counted(omittedFailures_, "more failure is", "more failures are") +
+            " left out: the page keeps the first " + grouped(kFailureCap) +
+            "; the JSON and JUnit reports hold them all.</p>";
   }
   if (omittedUnmatched_ > 0) {
     tail += "<p class=\"note\" id=\"omitted\">" +

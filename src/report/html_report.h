@@ -16,10 +16,11 @@
 
 /// Writes the run as one self-contained HTML page: the verdict, the counters
 /// as a bar chart, the logs, copies and listing files, and the findings of
-/// the JSON report (under the same caps), each with the lines around it in
-/// its log. Every text from logs, rules and command lines is made valid
-/// UTF-8 and escaped; the page loads nothing from elsewhere and its policy
-/// forbids it.
+/// the JSON report (the first kFailureCap failures and kUnmatchedCap
+/// unmatched lines: a page of more does not open), each with the lines
+/// around it in its log; the page says how many it left out. Every text from logs, rules and
+/// command lines is made valid UTF-8 and escaped; the page loads nothing from elsewhere and its
+/// policy forbids it.
 ///
 /// Each log is read once: the lines before a finding come from a ring of the
 /// last lines of its log, and a finding waits for the lines after it. Done
@@ -29,6 +30,7 @@
 class HtmlReport : public RunListener {
  public:
   static constexpr uint64_t kUnmatchedCap = JsonReport::kUnmatchedCap;
+  static constexpr uint64_t kFailureCap = 10000;
   /// Longest text shown for one line, in bytes.
   static constexpr size_t kTextCap = JsonReport::kTextCap;
   /// Lines shown before and after a finding.
@@ -37,9 +39,9 @@ class HtmlReport : public RunListener {
   /// mode is "log" or "exec". Creates the temporary files at once.
   HtmlReport(const std::string& path, const char* mode);
 
-  void logStarted(const char* path) override;
+  void logStarted(const char* path, LogKind kind) override;
   void lineClassified(const ClassifiedLine& line) override;
-  void logFinished(const char* path, uint64_t lines) override;
+  void logFinished(const char* path, LogKind kind, uint64_t lines) override;
   void copyTried(const CopyAttempt& copy) override;
   void listingFile(const char* path) override;
   void listingEntryWritten(const char* listingPath, const char* entry) override;
@@ -64,6 +66,7 @@ class HtmlReport : public RunListener {
   /// after them.
   struct Context {
     std::string log;
+    LogKind kind = LogKind::file;
     Line recent[kContextLines];  // a ring; nextRecent is the oldest when full
     size_t recentCount = 0;
     size_t nextRecent = 0;
@@ -71,18 +74,19 @@ class HtmlReport : public RunListener {
   };
   struct Log {
     std::string path;
+    LogKind kind = LogKind::file;
     uint64_t lines = 0;
     uint64_t failures = 0;
     uint64_t unmatched = 0;
     bool finished = false;
   };
 
-  Context& contextOf(const char* log);
+  Context& contextOf(const char* log, LogKind kind);
   /// Writes the findings of log's context that still wait and forgets it.
-  void closeContext(const char* log);
+  void closeContext(const char* log, LogKind kind);
   void writeFinding(const std::string& log, const Finding& finding);
-  /// The log being read under path, or null.
-  Log* openLog(const char* path);
+  /// The log of kind being read under path, or null.
+  Log* openLog(const char* path, LogKind kind);
   std::string head(int status, const char* fatalMessage) const;
   std::string findingsHead() const;
 
@@ -93,11 +97,17 @@ class HtmlReport : public RunListener {
   RunFacts facts_;
   std::vector<Context> contexts_;
   size_t lastContext_ = 0;
+  /// The name lastContext_ was found by, as the record gave it; the same
+  /// address is the same log until a log starts or finishes.
+  const char* lastContextName_ = nullptr;
+  size_t waiting_ = 0;  // findings waiting for their lines, in all contexts
   std::vector<Log> logs_;
   size_t lastLog_ = 0;
+  const char* lastLogName_ = nullptr;  // as lastContextName_, for lastLog_
   uint64_t failuresShown_ = 0;
   uint64_t unmatchedShown_ = 0;
   uint64_t omittedUnmatched_ = 0;
+  uint64_t omittedFailures_ = 0;
   bool anyCopy_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -59,9 +60,9 @@ class HtmlReportTest : public ::testing::Test {
   static void feed(HtmlReport* report, const std::vector<Event>& events) {
     for (const Event& event : events) {
       if (event.kind == 'S') {
-        report->logStarted(event.log);
+        report->logStarted(event.log, LogKind::file);
       } else if (event.kind == 'F') {
-        report->logFinished(event.log, event.number);
+        report->logFinished(event.log, LogKind::file, event.number);
       } else {
         LineClass lineClass = classOf(event.kind);
         report->lineClassified({lineClass, event.log, event.number, event.text.data(),
@@ -202,6 +203,63 @@ TEST_F(HtmlReportTest, KeepsEveryFailureAndTheFirstUnmatchedLines) {
   EXPECT_EQ(contexts(html).back(), "10002 10003 10004 *10005");
 }
 
+TEST_F(HtmlReportTest, KeepsTheFirstFailuresAndSaysHowManyItLeftOut) {
+  const uint64_t unmatched = HtmlReport::kUnmatchedCap, failures = HtmlReport::kFailureCap;
+  const uint64_t last = unmatched + failures;  // the last failure shown
+  std::string html = page(
+      std::vector<Event>{{'S', "big.log", 0, ""}} + lines("big.log", 'u', 1, unmatched) +
+      lines("big.log", 'f', unmatched + 1, last + 2) + lines("big.log", 's', last + 3, last + 4) +
+      std::vector<Event>{{'F', "big.log", last + 4, ""}});
+  EXPECT_EQ(occurrences(html, "<tbody class=\"failure\">"), failures);
+  EXPECT_EQ(occurrences(html, "<tbody class=\"unmatched\">"), unmatched);
+  EXPECT_NE(html.find("<p class=\"note\" id=\"omitted-failures\">2 more failures are left out: "
+                      "the page keeps the first 10,000; the JSON and JUnit reports hold them "
+                      "all.</p>"),
+            std::string::npos);
+  EXPECT_EQ(html.find("id=\"omitted\""), std::string::npos);
+  EXPECT_NE(html.find("<tspan id=\"count-failure\">10,002</tspan>"), std::string::npos);
+  EXPECT_NE(html.find("<td class=\"n bad\">10,002</td>"), std::string::npos);
+  // Both caps are reached, yet the last failure shown gets its lines after.
+  EXPECT_EQ(contexts(html).back(), "19997 19998 19999 *20000 20001 20002 20003");
+}
+
+TEST_F(HtmlReportTest, AFileNamedLikeAStreamKeepsItsOwnLines) {
+  {
+    HtmlReport report(path_, "exec");
+    auto line = [&](LineClass lineClass, LogKind kind, uint64_t number, const char* text) {
+      report.lineClassified({lineClass, kStdoutLog, number, text, std::strlen(text),
+                             lineClass == LineClass::failure ? "^E" : nullptr, true, kind});
+    };
+    report.logStarted(kStdoutLog, LogKind::toolStdout);
+    report.logStarted(kStderrLog, LogKind::toolStderr);
+    line(LineClass::unmatched, LogKind::toolStdout, 1, "stream one");
+    report.logStarted(kStdoutLog, LogKind::file);
+    line(LineClass::success, LogKind::file, 1, "file one");
+    line(LineClass::unmatched, LogKind::toolStdout, 2, "stream two");
+    line(LineClass::failure, LogKind::file, 2, "E1: file two");
+    report.logFinished(kStdoutLog, LogKind::file, 2);
+    line(LineClass::failure, LogKind::toolStdout, 3, "E2: stream three");
+    report.logFinished(kStdoutLog, LogKind::toolStdout, 3);
+    report.logFinished(kStderrLog, LogKind::toolStderr, 0);
+    report.runEnded(0, nullptr);
+  }
+  std::ifstream file(path_, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  std::string html = text.str();
+  // The file's finding is done when the file is; the stream's lines never
+  // stand around it, nor its lines around the stream's.
+  EXPECT_EQ(contexts(html), (std::vector<std::string>{"1 *2", "*1 2 3", "1 *2 3", "1 2 *3"}));
+  EXPECT_NE(html.find("<tr><td class=\"path\">&lt;stdout&gt;</td><td class=\"n\">3</td><td "
+                      "class=\"n bad\">1</td><td class=\"n warn\">2</td></tr>\n<tr><td "
+                      "class=\"path\">&lt;stderr&gt;</td><td class=\"n\">0</td><td "
+                      "class=\"n\">0</td><td class=\"n\">0</td></tr>\n<tr><td "
+                      "class=\"path\">&lt;stdout&gt;</td><td class=\"n\">2</td><td class=\"n "
+                      "bad\">1</td><td class=\"n\">0</td></tr>"),
+            std::string::npos)
+      << html.substr(html.find("log-table"), 900);
+}
+
 TEST_F(HtmlReportTest, CutsLongLinesAndSaysSo) {
   const size_t cap = HtmlReport::kTextCap;
   struct Row {
@@ -272,13 +330,13 @@ TEST_F(HtmlReportTest, ShowsTheVerdictToolCopiesAndListings) {
     HtmlReport report(path_, "exec");
     report.listingFile("out/files.lst");
     report.toolStarted("\"tool\" \"<arg>\"");
-    report.logStarted("tool.log");
+    report.logStarted("tool.log", LogKind::file);
     report.lineClassified({LineClass::success, "tool.log", 1, "I2: ok", 6, "I2"});
     report.listingEntryWritten("out/files.lst", "a.dll");
     report.listingEntryWritten("out/files.lst", "b.dll");
     report.copyTried({"a.dll", "drop/a.dll", true, nullptr});
     report.copyTried({"b.dll", "drop/b.dll", false, "File exists"});
-    report.logFinished("tool.log", 1);
+    report.logFinished("tool.log", LogKind::file, 1);
     report.toolEnded(true, 3);
     report.runEnded(1, "ERROR: File copy failed");
   }

@@ -1,7 +1,5 @@
 #include "report/junit_report.h"
 
-#include <tinyxml.h>
-
 #include <cstring>
 
 #include "platform/file_system.h"
@@ -12,14 +10,19 @@ namespace {
 /// text as XML character data or an attribute value.
 std::string xmlText(const char* text, size_t length) {
   std::string escaped;
-  TiXmlBase::EncodeString(validUtf8(text, length, true), &escaped);
+  appendXmlText(&escaped, text, length);
   return escaped;
 }
 
 std::string xmlText(const std::string& text) { return xmlText(text.data(), text.size()); }
 
 /// A spool file beside the report; removed when the report is done.
-std::FILE* openSpool(const std::string& path) { return std::fopen(path.c_str(), "w+b"); }
+std::FILE* openSpool(const std::string& path) {
+  std::FILE* spool = std::fopen(path.c_str(), "w+b");
+  // Failure lines come by the hundred thousand: few, large writes.
+  if (spool != nullptr) std::setvbuf(spool, nullptr, _IOFBF, 64 * 1024);
+  return spool;
+}
 
 bool append(std::FILE* to, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), to) == text.size();
@@ -67,7 +70,10 @@ void JunitReport::dropSpools() {
   }
 }
 
-void JunitReport::logStarted(const char* path) {
+void JunitReport::logStarted(const char* path, LogKind kind) {
+  // The streams' test cases are written at the end; they start before any
+  // file log and finish after it.
+  if (isToolStream(kind)) return;
   if (logOpen_) closeTestCase();
   logOpen_ = true;
   log_ = path;
@@ -77,8 +83,8 @@ void JunitReport::logStarted(const char* path) {
 
 void JunitReport::lineClassified(const ClassifiedLine& line) {
   Stream* stream = nullptr;
-  if (isStreamLog(line.log)) {
-    stream = &streams_[std::strcmp(line.log, kStdoutLog) == 0 ? 0 : 1];
+  if (isToolStream(line.logKind)) {
+    stream = &streams_[line.logKind == LogKind::toolStdout ? 0 : 1];
     if (!stream->seen) {
       stream->seen = true;
       stream->spool = openSpool(stream->path);
@@ -86,9 +92,8 @@ void JunitReport::lineClassified(const ClassifiedLine& line) {
     }
   }
   if (line.lineClass != LineClass::failure) return;
-  std::string entry = std::string(line.log) + ":" + std::to_string(line.lineNumber) + ": ";
-  entry.append(line.text, line.length);
-  entry = xmlText(entry) + "\n";
+  appendBodyEntry(line, &entry_);
+  const std::string& entry = entry_;
   if (stream != nullptr) {
     ++stream->failures;
     if (stream->spool == nullptr || !append(stream->spool, entry)) failed_ = true;
@@ -121,7 +126,24 @@ void JunitReport::writeStreamCase(Stream& stream) {
   failed_ |= !append(cases_, "</failure>\n    </testcase>\n");
 }
 
-void JunitReport::logFinished(const char* /*path*/, uint64_t /*lines*/) {
+void JunitReport::appendBodyEntry(const ClassifiedLine& line, std::string* entry) {
+  entry->clear();
+  appendXmlText(entry, line.log, std::strlen(line.log));
+  *entry += ':';
+  *entry += std::to_string(line.lineNumber);
+  *entry += ": ";
+  size_t kept = utf8CutLength(line.text, line.length, kTextCap);
+  appendXmlText(entry, line.text, kept);
+  // A 69 MB text node is more than a parser takes: a line is cut as the
+  // JSON report cuts it, and says so.
+  if (kept < line.length) {
+    *entry += " [cut: " + std::to_string(kept) + " of " + std::to_string(line.length) + " bytes]";
+  }
+  *entry += '\n';
+}
+
+void JunitReport::logFinished(const char* /*path*/, LogKind kind, uint64_t /*lines*/) {
+  if (isToolStream(kind)) return;
   if (logOpen_) closeTestCase();
 }
 

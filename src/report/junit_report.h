@@ -11,25 +11,32 @@
 
 /// Writes <testsuites> holding one <testsuite name="tarnwick">: a <testcase>
 /// per analysed log (its path as the name), failed with the number of its
-/// failure lines and a body listing them as "path:line: text", and a
+/// failure lines and a body listing them as "path:line: text" (a text over
+/// kTextCap bytes cut at a character's start and followed by
+/// " [cut: N of M bytes]"), and a
 /// <testcase name="verdict"> that fails with the fatal message when the run
 /// ends with status 1. Log text is made valid UTF-8 without the characters
-/// XML cannot hold, and escaped by TinyXML, so a strict parser reads the
+/// XML cannot hold, and escaped (appendXmlText), so a strict parser reads the
 /// file whatever the logs held. Test cases and failure bodies are spooled to
 /// temporary files beside the report, so memory stays flat. The tool's own
-/// output (kStdoutLog, kStderrLog) gets a test case per stream.
+/// output (LogKind::toolStdout, toolStderr) gets a test case per stream.
 class JunitReport : public RunListener {
  public:
+  /// Longest failure text kept, in bytes: the JSON report's.
+  static constexpr size_t kTextCap = 4096;
+
   explicit JunitReport(const std::string& path);
   ~JunitReport() override;
 
-  void logStarted(const char* path) override;
+  void logStarted(const char* path, LogKind kind) override;
   void lineClassified(const ClassifiedLine& line) override;
-  void logFinished(const char* path, uint64_t lines) override;
+  void logFinished(const char* path, LogKind kind, uint64_t lines) override;
   void runEnded(int status, const char* fatalMessage) override;
 
  private:
   void closeTestCase();
+  /// Sets entry to the failure line as a line of a failure's body.
+  static void appendBodyEntry(const ClassifiedLine& line, std::string* entry);
   void dropSpools();
 
   ReportFile file_;
@@ -42,6 +49,7 @@ class JunitReport : public RunListener {
   uint64_t testCases_ = 0;
   uint64_t failedCases_ = 0;
   bool failed_ = false;
+  std::string entry_;  // reused from failure to failure
 
   /// The tool's own output under -classifyoutput: a test case per stream,
   /// written at the end, since its lines come between other logs' lines.

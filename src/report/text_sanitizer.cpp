@@ -61,7 +61,156 @@ std::string validUtf8(const char* text, size_t length, bool forXml) {
   return out;
 }
 
+void appendXmlText(std::string* out, const char* text, size_t length) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  while (i < length) {
+    // Most log text is printable ASCII without markup: it goes in runs.
+    size_t run = i;
+    while (run < length && bytes[run] >= 0x20 && bytes[run] < 0x80 && bytes[run] != '&' &&
+           bytes[run] != '<' && bytes[run] != '>' && bytes[run] != '"' && bytes[run] != '\'') {
+      ++run;
+    }
+    out->append(text + i, run - i);
+    i = run;
+    if (i == length) break;
+    unsigned char c = bytes[i];
+    if (c < 0x80) {
+      switch (c) {
+        case '&':
+          out->append("&amp;");
+          break;
+        case '<':
+          out->append("&lt;");
+          break;
+        case '>':
+          out->append("&gt;");
+          break;
+        case '"':
+          out->append("&quot;");
+          break;
+        case '\'':
+          out->append("&apos;");
+          break;
+        case '\t':
+          out->append("&#x09;");
+          break;
+        case '\n':
+          out->append("&#x0A;");
+          break;
+        case '\r':
+          out->append("&#x0D;");
+          break;
+        default:
+          out->append(kReplacement);
+      }
+      ++i;
+      continue;
+    }
+    size_t n = sequenceLength(bytes + i, length - i);
+    // U+FFFE and U+FFFF are no XML characters: one U+FFFD for the three.
+    bool refused = n == 0 || (n == 3 && c == 0xEF && bytes[i + 1] == 0xBF &&
+                              (bytes[i + 2] == 0xBE || bytes[i + 2] == 0xBF));
+    if (refused) {
+      out->append(kReplacement);
+    } else {
+      out->append(text + i, n);
+    }
+    i += n == 0 ? 1 : n;
+  }
+}
+
+void appendJsonString(std::string* out, const char* text, size_t length) {
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  out->push_back('"');
+  size_t i = 0;
+  while (i < length) {
+    // Most log text is printable ASCII: it goes in runs.
+    size_t run = i;
+    while (run < length && bytes[run] >= 0x20 && bytes[run] < 0x80 && bytes[run] != '"' &&
+           bytes[run] != '\\') {
+      ++run;
+    }
+    out->append(text + i, run - i);
+    i = run;
+    if (i == length) break;
+    unsigned char c = bytes[i];
+    if (c < 0x80) {
+      static const char kHex[] = "0123456789abcdef";
+      switch (c) {
+        case '"':
+          out->append("\\\"");
+          break;
+        case '\\':
+          out->append("\\\\");
+          break;
+        case '\b':
+          out->append("\\b");
+          break;
+        case '\t':
+          out->append("\\t");
+          break;
+        case '\n':
+          out->append("\\n");
+          break;
+        case '\f':
+          out->append("\\f");
+          break;
+        case '\r':
+          out->append("\\r");
+          break;
+        default:
+          out->append("\\u00");
+          out->push_back(kHex[c >> 4]);
+          out->push_back(kHex[c & 0xF]);
+      }
+      ++i;
+      continue;
+    }
+    size_t n = sequenceLength(bytes + i, length - i);
+    if (n > 0) {
+      out->append(text + i, n);
+      i += n;
+      continue;
+    }
+    // Where the sequence breaks off: a bad lead byte goes with its U+FFFD,
+    // the byte that breaks a started sequence is read again.
+    size_t valid = 1;
+    if (c >= 0xC2 && c <= 0xF4) {
+      size_t want = c <= 0xDF ? 2 : c <= 0xEF ? 3 : 4;
+      unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+      unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+      if (i + 1 < length && bytes[i + 1] >= low && bytes[i + 1] <= high) {
+        valid = 2;
+        while (valid < want && i + valid < length && continuation(bytes[i + valid])) ++valid;
+      }
+    }
+    out->append(kReplacement);
+    i += valid;
+  }
+  out->push_back('"');
+}
+
+size_t utf8CutLength(const char* text, size_t length, size_t cap) {
+  if (length <= cap) return length;
+  size_t end = cap;
+  // A sequence is at most four bytes: at most three continuations go back.
+  for (int i = 0; i < 3 && end > 0 && continuation(static_cast<unsigned char>(text[end])); ++i) {
+    --end;
+  }
+  return end;
+}
+
 std::string htmlText(const char* text, size_t length) {
+  // Most lines are printable ASCII without markup: they stay as they are.
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t plain = 0;
+  while (plain < length && bytes[plain] >= 0x20 && bytes[plain] < 0x7F && bytes[plain] != '&' &&
+         bytes[plain] != '<' && bytes[plain] != '>' && bytes[plain] != '"' &&
+         bytes[plain] != '\'') {
+    ++plain;
+  }
+  if (plain == length) return std::string(text, length);
   std::string valid = validUtf8(text, length, false);
   std::string out;
   out.reserve(valid.size() + valid.size() / 8);

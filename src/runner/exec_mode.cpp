@@ -123,15 +123,19 @@ void onStderrLine(const char* piece, size_t length) { echo(stderr, "stderr: ", p
 namespace {
 
 bool classifyOutput = false;
+/// The lines each stream's reader met (stdout, stderr); written by the
+/// readers, read by the main thread once both ended.
+uint64_t streamLinesSeen[2] = {0, 0};
 
 /// Cuts and echoes one stream; under -classifyoutput also classifies its
 /// lines, each once the reader has echoed it (one read later).
-void consume(const PipeRead& read, LineHandler handler, const char* log) {
+void consume(const PipeRead& read, LineHandler handler, const char* log, LogKind kind,
+             uint64_t* seen) {
   if (!classifyOutput) {
     readPipeLines(read, handler);
     return;
   }
-  StreamLines lines(log);
+  StreamLines lines(log, kind);
   std::string echoed;
   PipeRead teed = [&](char* into, size_t room) {
     lines.feed(echoed.data(), echoed.size());
@@ -142,10 +146,15 @@ void consume(const PipeRead& read, LineHandler handler, const char* log) {
   readPipeLines(teed, handler);
   lines.feed(echoed.data(), echoed.size());
   lines.finish();
+  *seen = lines.linesSeen();
 }
 
-void readStdout(const PipeRead& read) { consume(read, onStdoutLine, kStdoutLog); }
-void readStderr(const PipeRead& read) { consume(read, onStderrLine, kStderrLog); }
+void readStdout(const PipeRead& read) {
+  consume(read, onStdoutLine, kStdoutLog, LogKind::toolStdout, &streamLinesSeen[0]);
+}
+void readStderr(const PipeRead& read) {
+  consume(read, onStderrLine, kStderrLog, LogKind::toolStderr, &streamLinesSeen[1]);
+}
 
 }  // namespace
 
@@ -159,10 +168,19 @@ int execMode(int wordCount, char** words, bool classifyToolOutput) {
   std::fflush(stdout);
 
   uint32_t exitCode = 0;
+  // The streams are logs of the run, told from this thread in a fixed order.
+  if (classifyToolOutput) {
+    runRecord.logStarted(kStdoutLog, LogKind::toolStdout);
+    runRecord.logStarted(kStderrLog, LogKind::toolStderr);
+  }
   // Both reader threads classify at once: the record serialises them.
   runRecord.setShared(classifyToolOutput);
   int32_t started = Execute(commandLine, &exitCode, readStdout, readStderr);
   runRecord.setShared(false);
+  if (classifyToolOutput) {
+    runRecord.logFinished(kStdoutLog, LogKind::toolStdout, streamLinesSeen[0]);
+    runRecord.logFinished(kStderrLog, LogKind::toolStderr, streamLinesSeen[1]);
+  }
   if (started != 0) {
     runRecord.toolEnded(false, 0);
     exitWithError("ERROR: Failed to start '%s'\n", commandLine);

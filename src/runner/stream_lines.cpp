@@ -10,10 +10,12 @@ void StreamLines::feed(const char* data, size_t length) {
     if (text > i) {
       line_.append(data + i, text - i);
       afterCr_ = false;
+      midLine_ = true;
       i = text;
       continue;
     }
     char c = data[i++];
+    midLine_ = false;
     bool secondHalf = c == '\n' && afterCr_;
     afterCr_ = c == '\r';
     if (secondHalf) continue;
@@ -29,6 +31,6 @@ void StreamLines::finish() {
 
 void StreamLines::endLine() {
   if (line_.empty()) return;
-  classifyLine({log_, lineEnds_ + 1, line_.c_str(), line_.size()}, state_);
+  classifyLine({log_, lineEnds_ + 1, line_.c_str(), line_.size(), true, kind_}, state_);
   line_.clear();
 }

@@ -8,7 +8,7 @@
 #include "rules/rule_set.h"
 #include "scan/hash_set.h"
 
-void scanCodes(const char* path) {
+std::vector<std::pair<std::string, int32_t>> scanCodes(const char* path) {
   std::printf("Scanning %s...\n", path);
   RegularExpression codePattern("^([EIW][0-9]+):");
   codePattern.compile();
@@ -28,7 +28,10 @@ void scanCodes(const char* path) {
     }
   }
   closeLogFile(file);
-  counts.forEach([](const std::string& key, int32_t count) {
+  std::vector<std::pair<std::string, int32_t>> codes;
+  counts.forEach([&codes](const std::string& key, int32_t count) {
     std::printf("%s\t%d\n", key.c_str(), static_cast<int>(count));
+    codes.emplace_back(key, count);
   });
+  return codes;
 }

@@ -45,6 +45,33 @@ class ReportsTest : public E2ETest {
     return document;
   }
 
+  /// The <testsuite> of a JUnit report.
+  static const TiXmlElement* suiteOf(const TiXmlDocument& junit) {
+    return TiXmlHandle(const_cast<TiXmlDocument*>(&junit))
+        .FirstChild("testsuites")
+        .FirstChild("testsuite")
+        .ToElement();
+  }
+
+  /// Each <testcase> of a JUnit report as "name" or "name: failure text"
+  /// (the text of its <failure>, its message when it has none; the parser
+  /// shows each run of white space, line ends included, as one blank).
+  static std::vector<std::string> testCases(const TiXmlDocument& junit) {
+    std::vector<std::string> cases;
+    const TiXmlElement* suite = suiteOf(junit);
+    if (suite == nullptr) return cases;
+    for (const TiXmlElement* test = suite->FirstChildElement("testcase"); test != nullptr;
+         test = test->NextSiblingElement("testcase")) {
+      std::string shown = test->Attribute("name");
+      if (const TiXmlElement* failure = test->FirstChildElement("failure")) {
+        shown += ": " + std::string(failure->GetText() != nullptr ? failure->GetText()
+                                                                  : failure->Attribute("message"));
+      }
+      cases.push_back(shown);
+    }
+    return cases;
+  }
+
   /// Files in the test folder whose names start with a dot: temporary
   /// report files left behind.
   int leftovers() const {
@@ -400,6 +427,292 @@ TEST_F(ReportsTest, LogsAndScansReadStandardInput) {
   result = run({"-log", targetRelative("./-")});
   EXPECT_EQ(result.out, textMode("Processing " + targetRelative("./-") + "...\nE1: bad\n" +
                                  summary(1, 1, 0, 0, 0) + "1 failures detected\n"));
+}
+
+TEST_F(ReportsTest, JsonCutsATextOverItsCapAndSaysSo) {
+  struct Row {
+    size_t length;  // of the whole line
+    bool truncated;
+  };
+  const Row rows[] = {{4095, false}, {4096, false}, {4097, true}, {10000, true}};
+  std::string log = kSuccessLine;
+  for (const Row& row : rows) log += "E1: " + std::string(row.length - 4, 'x') + "\n";
+  writeFile("b.log", log);
+  RunResult result = run({"-json", "r.json", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  Json report = readJson("r.json");
+  ASSERT_EQ(report["findings"].size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    const Json& finding = report["findings"][i];
+    size_t kept = rows[i].length < 4096 ? rows[i].length : 4096;
+    EXPECT_EQ(finding["text"], "E1: " + std::string(kept - 4, 'x')) << rows[i].length;
+    EXPECT_EQ(finding.contains("truncated"), rows[i].truncated) << rows[i].length;
+    if (rows[i].truncated) {
+      EXPECT_EQ(finding["truncated"], true) << rows[i].length;
+    }
+  }
+}
+
+TEST_F(ReportsTest, JunitCutsAFailureTextAtTheJsonCapOnACharacter) {
+  struct Row {
+    std::string line;
+    std::string body;  // the line in the failure's body
+  };
+  const std::string euro = "\xE2\x82\xAC";
+  const Row rows[] = {
+      {"E1: " + std::string(4092, 'x'), "b.log:2: E1: " + std::string(4092, 'x')},
+      {"E2: " + std::string(4093, 'x'),
+       "b.log:3: E2: " + std::string(4092, 'x') + " [cut: 4096 of 4097 bytes]"},
+      // The euro sign would be cut after its first two bytes: it goes whole.
+      {"E3: " + std::string(4090, 'x') + euro,
+       "b.log:4: E3: " + std::string(4090, 'x') + " [cut: 4094 of 4097 bytes]"},
+      {"E4: " + std::string(4091, 'x') + euro + "tail",
+       "b.log:5: E4: " + std::string(4091, 'x') + " [cut: 4095 of 4102 bytes]"},
+      {"E5: " + std::string(4089, 'x') + euro + "tail",
+       "b.log:6: E5: " + std::string(4089, 'x') + euro + " [cut: 4096 of 4100 bytes]"},
+      {"E6: " + std::string(100000, 'y'),
+       "b.log:7: E6: " + std::string(4092, 'y') + " [cut: 4096 of 100004 bytes]"},
+  };
+  std::string log = kSuccessLine, body;
+  for (const Row& row : rows) {
+    log += row.line + "\n";
+    body += (body.empty() ? "" : " ") + row.body;
+  }
+  writeFile("b.log", log);
+  RunResult result = run({"-junit", "r.xml", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  TiXmlDocument junit = readJunit("r.xml");
+  EXPECT_EQ(testCases(junit), (std::vector<std::string>{"b.log: " + body, "verdict"}));
+}
+
+TEST_F(ReportsTest, JunitCountsAreItsTestCasesAndTheirFailures) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::string> words;  // exec mode when not empty
+    int tests, failures;
+  };
+  writeFile("ok.log", kSuccessLine);
+  writeFile("fail.log", "E1: one\nE2: two\n" + std::string(kSuccessLine));
+  const Row rows[] = {
+      {"a passing log", {"-log", "ok.log"}, {}, 2, 0},
+      {"a log with failures", {"-log", "fail.log"}, {}, 2, 1},
+      {"a failed run", {"-maxfailures", "0", "-log", "fail.log"}, {}, 2, 2},
+      {"the tool's streams and its log",
+       {"-classifyoutput"},
+       {"out:E3: on stdout", "err:I00020110: fine", "logline:E4: logged", "-o", "o.log"},
+       4,
+       2},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"-junit", "r.xml"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    RunResult result = row.words.empty() ? run(args) : runExec(args, row.words);
+    SCOPED_TRACE(row.name + std::string("\n") + result.out);
+    TiXmlDocument junit = readJunit("r.xml");
+    std::vector<std::string> cases = testCases(junit);
+    int failed = 0;
+    for (const std::string& shown : cases) failed += shown.find(": ") != std::string::npos;
+    EXPECT_EQ(static_cast<int>(cases.size()), row.tests) << row.name;
+    EXPECT_EQ(failed, row.failures) << row.name;
+    const TiXmlElement* suites = TiXmlHandle(&junit).FirstChild("testsuites").ToElement();
+    const TiXmlElement* suite = suiteOf(junit);
+    ASSERT_NE(suite, nullptr) << row.name;
+    for (const TiXmlElement* counted : {suites, suite}) {
+      EXPECT_EQ(counted->Attribute("tests"), std::to_string(row.tests)) << row.name;
+      EXPECT_EQ(counted->Attribute("failures"), std::to_string(row.failures)) << row.name;
+    }
+  }
+}
+
+TEST_F(ReportsTest, EachStreamsFailuresLandInItsOwnTestCase) {
+  RunResult result = runExec(
+      {"-classifyoutput", "-junit", "r.xml"},
+      {"out:E1: on stdout", "err:E2: on stderr", "err:E3: on stderr too", "out:I00020110: ok"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(testCases(readJunit("r.xml")),
+            (std::vector<std::string>{"<stdout>: <stdout>:1: E1: on stdout",
+                                      "<stderr>: <stderr>:1: E2: on stderr "
+                                      "<stderr>:2: E3: on stderr too",
+                                      "verdict"}));
+}
+
+TEST_F(ReportsTest, AFileNamedLikeAStreamIsAFile) {
+  SKIP_ON_WINDOWS("a Windows file name cannot hold < or >");
+  writeFile("<stdout>", "E1: in a file\nI00020110: ok\n");
+  RunResult result =
+      run({"-github", "-json", "r.json", "-junit", "r.xml", "-html", "r.html", "-log", "<stdout>"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out,
+            "Processing <stdout>...\nE1: in a file\n"
+            "::error file=<stdout>,line=1::E1: in a file\n" +
+                summary(1, 1, 0, 0, 0) + "1 failures detected\n");
+  EXPECT_EQ(testCases(readJunit("r.xml")),
+            (std::vector<std::string>{"<stdout>: <stdout>:1: E1: in a file", "verdict"}));
+  EXPECT_EQ(readJson("r.json")["logs"], Json::parse(R"([{"path":"<stdout>","lines":2}])"));
+
+  // Beside the tool's own stdout, each keeps its own lines.
+  result = runExec(
+      {"-classifyoutput", "-json", "r.json", "-junit", "r.xml", "-html", "r.html"},
+      {"out:E2: on stdout", "logline:E1: in a file", "logline:I00020110: ok", "-o", "<stdout>"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "E2: on stdout\nProcessing <stdout>...\nE1: in a file\n" +
+                            summary(1, 2, 0, 0, 0) + "2 failures detected\n");
+  EXPECT_EQ(testCases(readJunit("r.xml")),
+            (std::vector<std::string>{"<stdout>: <stdout>:1: E1: in a file",
+                                      "<stdout>: <stdout>:1: E2: on stdout", "verdict"}));
+  EXPECT_EQ(readJson("r.json")["logs"],
+            Json::parse(R"([{"path":"<stdout>","lines":1},{"path":"<stderr>","lines":0},)"
+                        R"({"path":"<stdout>","lines":2}])"));
+  std::string page = readFile("r.html");
+  EXPECT_NE(page.find("2 failures</b>"), std::string::npos);
+  EXPECT_NE(page.find("in 3 logs"), std::string::npos);
+}
+
+TEST_F(ReportsTest, TheToolsStreamsAreListedAsLogsWithTheirLines) {
+  RunResult result = runExec({"-classifyoutput", "-json", "r.json", "-html", "r.html"},
+                             {"out:E1: bad", "out:", "eol:crlf", "out:I00020110: ok", "err:odd",
+                              "eol:none", "err:E2: last"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(readJson("r.json")["logs"],
+            Json::parse(R"([{"path":"<stdout>","lines":3},{"path":"<stderr>","lines":2}])"));
+  std::string page = readFile("r.html");
+  EXPECT_NE(page.find("4 lines analysed in 2 logs"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"path\">&lt;stdout&gt;</td><td class=\"n\">3</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"path\">&lt;stderr&gt;</td><td class=\"n\">2</td>"),
+            std::string::npos);
+}
+
+TEST_F(ReportsTest, ALogThatEndsTheRunPartWayGivesTheLinesRead) {
+  writeFile("rules.xml", inRoot("  <success>^I00020110:</success>\n  <list file=\"" +
+                                targetRelative("missing/out.lst") + "\">^Built (.+)$</list>\n"));
+  writeFile("b.log", "I00020110: ok\n\nE1: bad\nBuilt a.dll\nI00020110: never read\n");
+  RunResult result = run({"-json", "r.json", "-cfg", "rules.xml", "-log", "b.log"});
+  EXPECT_EQ(result.status, 1);
+  Json report = readJson("r.json");
+  EXPECT_EQ(report["logs"], Json::parse(R"([{"path":"b.log","lines":4}])"));
+  EXPECT_EQ(report["error"],
+            "ERROR: Unable to open listing file '" + targetRelative("missing/out.lst") + "'");
+}
+
+TEST_F(ReportsTest, GithubAnnotationsEscapeLineEndsAndStopAtANul) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string stdinText;
+    std::string annotations;  // the lines of out that start with "::"
+  };
+  writeFile("zero.log", std::string("E1: shown\0hidden\nI00020110: ok\n", 31));
+  std::vector<Row> rows = {
+      {"a NUL", {"-log", "zero.log"}, "", "::error file=zero.log,line=1::E1: shown\n"},
+      {"standard input", {"-log", "-"}, "I00020110: ok\nE2: piped\n", "::error::E2: piped\n"},
+      {"a fatal message with LF",
+       {"-log", "gone\nnow.log"},
+       "",
+       "::error::Failed to open \"gone%0Anow.log\"\n"},
+      {"a fatal message with CR",
+       {"-log", "gone\rnow.log"},
+       "",
+       "::error::Failed to open \"gone%0Dnow.log\"\n"},
+  };
+  if (!windowsTarget()) {
+    writeFile("a\nb\r.log", "E3: named\nI00020110: ok\n");
+    rows.push_back({"a log name with LF and CR",
+                    {"-log", "a\nb\r.log"},
+                    "",
+                    "::error file=a%0Ab%0D.log,line=1::E3: named\n"});
+  }
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"-github"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    RunResult result = run(args, row.stdinText);
+    std::string annotations;
+    for (size_t at = 0; at < result.out.size();) {
+      size_t end = result.out.find('\n', at);
+      end = end == std::string::npos ? result.out.size() : end + 1;
+      if (result.out.compare(at, 2, "::") == 0) annotations += result.out.substr(at, end - at);
+      at = end;
+    }
+    EXPECT_EQ(annotations, textMode(row.annotations)) << row.name;
+  }
+}
+
+TEST_F(ReportsTest, GatesCompareTheirOwnCount) {
+  struct Row {
+    const char* log;
+    std::vector<std::string> gates;
+    std::string end;  // after the summary and the failures line; empty: passed
+  };
+  writeFile("1f3u.log", "I00020110: ok\nE1: bad\nodd 1\nodd 2\nodd 3\n");
+  writeFile("3f1u.log", "I00020110: ok\nE1: bad\nE2: bad\nE3: bad\nodd\n");
+  const Row rows[] = {
+      {"1f3u.log", {"-maxfailures", "1"}, ""},
+      {"1f3u.log", {"-maxfailures", "2"}, ""},
+      {"1f3u.log", {"-maxunmatched", "3"}, ""},
+      {"1f3u.log", {"-maxunmatched", "2"}, "ERROR: 3 unmatched lines, more than the 2 allowed\n"},
+      {"1f3u.log", {"-maxfailures", "0"}, "ERROR: 1 failures, more than the 0 allowed\n"},
+      {"3f1u.log", {"-maxunmatched", "1"}, ""},
+      {"3f1u.log", {"-maxunmatched", "2"}, ""},
+      {"3f1u.log", {"-maxfailures", "3"}, ""},
+      {"3f1u.log", {"-maxfailures", "2"}, "ERROR: 3 failures, more than the 2 allowed\n"},
+      {"3f1u.log", {"-maxunmatched", "0"}, "ERROR: 1 unmatched lines, more than the 0 allowed\n"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = row.gates;
+    args.insert(args.end(), {"-log", row.log});
+    RunResult result = run(args);
+    bool threeFailures = std::string(row.log) == "3f1u.log";
+    std::string printed =
+        threeFailures ? "E1: bad\nE2: bad\nE3: bad\nodd\n" : "E1: bad\nodd 1\nodd 2\nodd 3\n";
+    int failures = threeFailures ? 3 : 1;
+    EXPECT_EQ(result.status, row.end.empty() ? 0 : 1) << row.log << " " << row.gates[1];
+    EXPECT_EQ(result.out, textMode("Processing " + std::string(row.log) + "...\n" + printed +
+                                   summary(1, failures, 0, 0, 4 - failures) +
+                                   std::to_string(failures) + " failures detected\n" + row.end))
+        << row.log << " " << row.gates[0] << " " << row.gates[1];
+  }
+}
+
+TEST_F(ReportsTest, ScanModeWritesJsonAndRefusesWhatItCannotDo) {
+  struct Refused {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Refused refused[] = {
+      {{"-junit", "r.xml", "-scan", "a.log"}, "-junit does not apply to -scan"},
+      {{"-scan", "a.log", "-html", "r.html"}, "-html does not apply to -scan"},
+      {{"-github", "-scan", "a.log"}, "-github does not apply to -scan"},
+      {{"-maxfailures", "0", "-scan", "a.log"}, "-maxfailures does not apply to -scan"},
+      {{"-maxunmatched", "3", "-scan", "a.log"}, "-maxunmatched does not apply to -scan"},
+      {{"-toolstatus", "-scan", "a.log"}, "-toolstatus does not apply to -scan"},
+      {{"-json", "r.json", "-html", "r.html", "-scan", "a.log"}, "-html does not apply to -scan"},
+  };
+  writeFile("a.log", "W2: c\nE1: a\r\nnote\nE1: b\nI00020110: ok\n");
+  for (const Refused& row : refused) {
+    RunResult result = run(row.args);
+    EXPECT_EQ(result.status, 1) << row.message;
+    EXPECT_EQ(result.out, textMode(usageText(row.message))) << row.message;
+  }
+  EXPECT_FALSE(exists("r.json"));
+  EXPECT_FALSE(exists("r.xml"));
+  EXPECT_FALSE(exists("r.html"));
+
+  RunResult result = run({"-json", "r.json", "-scan", "a.log"});
+  EXPECT_EQ(result.status, 0);
+  // The codes in the table's order, as printed.
+  EXPECT_EQ(result.out, textMode("Scanning a.log...\nI00020110\t1\nW2\t1\nE1\t2\n"));
+  EXPECT_EQ(readJson("r.json"), Json::parse(R"({"version":1,"status":0,"error":null,"mode":"scan",
+      "log":"a.log","codes":[{"code":"I00020110","count":1},{"code":"W2","count":1},
+      {"code":"E1","count":2}]})"));
+  EXPECT_EQ(leftovers(), 0);
+
+  result = run({"-json", "r.json", "-scan", "none.log"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(readJson("r.json"),
+            Json::parse(R"({"version":1,"status":1,"error":"Failed to open \"none.log\"",
+                "mode":"scan","log":"none.log","codes":[]})"));
+  EXPECT_EQ(leftovers(), 0);
 }
 
 }  // namespace
