@@ -7,14 +7,17 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "analysis/listing_files.h"
 #include "analysis/log_reader.h"
 #include "base/fatal.h"
 #include "driver/help.h"
+#include "driver/report_checks.h"
 #include "driver/usage.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/signals.h"
 #include "platform/text_output.h"
 #include "record/run_record.h"
 #include "report/console_printer.h"
@@ -139,14 +142,34 @@ CommandLine walkOptions(int argc, char** argv) {
   return options;
 }
 
-/// A long build must not run only to lose its report: each report's folder
-/// must exist before anything else happens.
-void checkReportFolders(const CommandLine& options) {
-  for (const char* report : {options.jsonFile, options.junitFile, options.htmlFile}) {
-    if (report != nullptr && !reportFolderExists(report)) {
-      exitWithError("ERROR: Report folder for '%s' does not exist\n", report);
-    }
-  }
+/// The reports asked for, in the order they are made.
+std::vector<ReportRequest> reportRequests(const CommandLine& options) {
+  std::vector<ReportRequest> reports;
+  if (options.jsonFile != nullptr) reports.push_back({"-json", options.jsonFile});
+  if (options.junitFile != nullptr) reports.push_back({"-junit", options.junitFile});
+  if (options.htmlFile != nullptr) reports.push_back({"-html", options.htmlFile});
+  return reports;
+}
+
+/// The log exec mode analyses once the tool ended (-o/-oa), or empty.
+std::string execLogOf(const CommandLine& options, int argc, char** argv) {
+  if (!options.execRequested) return std::string();
+  return finalLogPath(argc - options.commandStart - 1, argv + options.commandStart + 1,
+                      options.sanitizeRequested);
+}
+
+/// A long build must not run only to lose its report, nor end by writing
+/// it over a file it read: checked before anything else happens.
+void checkReports(const CommandLine& options, int argc, char** argv) {
+  checkReportTargets(reportRequests(options), options.configFileName,
+                     options.logRequested ? options.logFileName : nullptr,
+                     execLogOf(options, argc, argv));
+}
+
+/// The configuration files the run read.
+std::vector<std::string> configurationFiles(const CommandLine& options) {
+  if (options.configFileName == nullptr) return {};
+  return {options.configFileName};
 }
 
 /// The quality gates, after everything else a run prints: the tool's exit
@@ -202,8 +225,19 @@ int printSummary(int result) {
   return result;
 }
 
-/// The end-of-run work of the fatal path: the listeners hear how it ended.
-void endRecordedRun(int status, const char* message) { runRecord.runEnded(status, message); }
+/// The end-of-run work of the fatal path and of a run that ends well: the
+/// reports are written, then the listeners hear how the run ended, which a
+/// report that could not be written may have changed. Returns the status.
+int endRecordedRun(int status, const char* message) {
+  ReportsEnd end = finishReports(status, message);
+  runRecord.runEnded(end.status, end.hasMessage ? end.message.c_str() : nullptr);
+  return end.status;
+}
+
+void endEarly(int status, const char* message) { endRecordedRun(status, message); }
+
+/// Ctrl+C, SIGTERM and the like end the run as a fatal error does.
+void endInterruptedRun(const char* message) { endRunOnRequest(message); }
 
 }  // namespace
 
@@ -225,7 +259,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  checkReportFolders(options);
+  checkReports(options, argc, argv);
   ConsolePrinter console(stdout, debugEnabled);
   runRecord.addListener(&console);
   std::unique_ptr<GithubAnnotations> github;
@@ -248,7 +282,8 @@ int main(int argc, char** argv) {
     html = std::make_unique<HtmlReport>(options.htmlFile, options.execRequested ? "exec" : "log");
     runRecord.addListener(html.get());
   }
-  setEndOfRunWork(endRecordedRun);
+  setEndOfRunWork(endEarly);
+  handleInterruptions(endInterruptedRun);
 
   if (options.configFileName != nullptr) {
     loadConfiguration(options.configFileName);
@@ -258,12 +293,10 @@ int main(int argc, char** argv) {
   for (const auto& file : ruleSet.listingFiles) runRecord.listingFile(file->path.c_str());
   validateCopyRules();
   // No listing file may be the configuration or the log the mode analyses.
-  std::string execLog = options.execRequested ? finalLogPath(argc - options.commandStart - 1,
-                                                             argv + options.commandStart + 1,
-                                                             options.sanitizeRequested)
-                                              : std::string();
+  std::string execLog = execLogOf(options, argc, argv);
   rejectListingFileClashes(options.configFileName,
                            options.execRequested ? execLog.c_str() : options.logFileName);
+  rejectReportClashes(reportRequests(options), configurationFiles(options));
   if (!ruleSet.listingFiles.empty() && purgeEnabled) purgeListingFiles();
   compileAllRules(options.execRequested);
 
@@ -283,8 +316,8 @@ int main(int argc, char** argv) {
   }
   result = printSummary(result);
   checkGates(options);
-  setEndOfRunWork(nullptr);
-  runRecord.runEnded(result, nullptr);
+  claimRunEnd();
+  result = endRecordedRun(result, nullptr);
   std::fflush(stdout);
   return result;
 }

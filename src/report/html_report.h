@@ -26,7 +26,7 @@
 /// findings and failed copies go to spool files beside the report, so memory
 /// stays flat, and the page is put together when the run ends. Ends the run
 /// with "Unable to write report" on failure.
-class HtmlReport : public RunListener {
+class HtmlReport : public FileReport {
  public:
   static constexpr uint64_t kUnmatchedCap = JsonReport::kUnmatchedCap;
   /// Longest text shown for one line, in bytes.
@@ -45,7 +45,11 @@ class HtmlReport : public RunListener {
   void listingEntryWritten(const char* listingPath, const char* entry) override;
   void toolStarted(const char* commandLine) override;
   void toolEnded(bool started, int32_t exitCode) override;
-  void runEnded(int status, const char* fatalMessage) override;
+
+ protected:
+  void writeEnding(int status, const char* fatalMessage) override;
+  bool partsIntact() const override;
+  void dropParts() override;
 
  private:
   /// A line as the page keeps it: at most kTextCap bytes of its text.
@@ -86,7 +90,6 @@ class HtmlReport : public RunListener {
   std::string head(int status, const char* fatalMessage) const;
   std::string findingsHead() const;
 
-  ReportFile file_;
   ReportSpool findings_;
   ReportSpool failedCopies_;
   std::string mode_;
@@ -98,6 +101,7 @@ class HtmlReport : public RunListener {
   uint64_t failuresShown_ = 0;
   uint64_t unmatchedShown_ = 0;
   uint64_t omittedUnmatched_ = 0;
+  bool spoolFailed_ = false;
   bool anyCopy_ = false;
 };
 

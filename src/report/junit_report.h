@@ -18,7 +18,7 @@
 /// file whatever the logs held. Test cases and failure bodies are spooled to
 /// temporary files beside the report, so memory stays flat. The tool's own
 /// output (kStdoutLog, kStderrLog) gets a test case per stream.
-class JunitReport : public RunListener {
+class JunitReport : public FileReport {
  public:
   explicit JunitReport(const std::string& path);
   ~JunitReport() override;
@@ -26,13 +26,16 @@ class JunitReport : public RunListener {
   void logStarted(const char* path) override;
   void lineClassified(const ClassifiedLine& line) override;
   void logFinished(const char* path, uint64_t lines) override;
-  void runEnded(int status, const char* fatalMessage) override;
+
+ protected:
+  void writeEnding(int status, const char* fatalMessage) override;
+  bool partsIntact() const override { return !failed_; }
+  void dropParts() override { dropSpools(); }
 
  private:
   void closeTestCase();
   void dropSpools();
 
-  ReportFile file_;
   std::string casesPath_, bodyPath_;
   std::FILE* cases_ = nullptr;  // finished <testcase> elements
   std::FILE* body_ = nullptr;   // the failure lines of the open log
@@ -42,6 +45,7 @@ class JunitReport : public RunListener {
   uint64_t testCases_ = 0;
   uint64_t failedCases_ = 0;
   bool failed_ = false;
+  bool casesClosed_ = false;
 
   /// The tool's own output under -classifyoutput: a test case per stream,
   /// written at the end, since its lines come between other logs' lines.

@@ -248,11 +248,10 @@ TEST_F(ReportsTest, EveryWayARunEndsIsReported) {
 
 TEST_F(ReportsTest, AReportThatCannotBeWrittenEndsTheRun) {
   writeFile("b.log", kSuccessLine);
-  makeFolder("taken.json");  // a folder cannot be replaced by the report
+  makeFolder("taken.json");  // a folder cannot be replaced by the report: known at the start
   RunResult result = run({"-json", "taken.json", "-log", "b.log"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, textMode("Processing b.log...\n" + summary(1, 0, 0, 0, 0) +
-                                 "ERROR: Unable to write report 'taken.json'\n"));
+  EXPECT_EQ(result.out, textMode("ERROR: Report 'taken.json' is a folder\n"));
   EXPECT_EQ(leftovers(), 0);
 }
 

@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -102,3 +103,5 @@ bool serveOnce(const std::string& path, const std::string& content,
   unlink(path.c_str());
   return served;
 }
+
+bool signalParent(int signal) { return kill(getppid(), signal) == 0; }
