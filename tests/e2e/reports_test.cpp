@@ -75,6 +75,10 @@ TEST_F(ReportsTest, OptionErrorsPrintTheUsage) {
        "-maxunmatched requires a non-negative decimal number"},
       {{"-json", "r.out", "-junit", "r.out", "-log", "a.log"},
        "-json and -junit name the same file"},
+      {{"-json", "r.out", "-junit", "./r.out", "-log", "a.log"},
+       "-json and -junit name the same file"},
+      {{"-junit", "r.out", "-html", E2ETest::targetPath("r.out"), "-log", "a.log"},
+       "-junit and -html name the same file"},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
@@ -82,6 +86,22 @@ TEST_F(ReportsTest, OptionErrorsPrintTheUsage) {
     EXPECT_EQ(result.out, textMode(usageText(row.message))) << row.message;
   }
   EXPECT_FALSE(exists("r.out"));
+  if (windowsTarget()) {
+    // The file system ignores case and takes '/' for '\'.
+    makeFolder("out");
+    const Row windows[] = {
+        {{"-json", "Rep.json", "-junit", "rep.JSON", "-log", "a.log"},
+         "-json and -junit name the same file"},
+        {{"-json", "out\\r.json", "-html", "out/r.json", "-log", "a.log"},
+         "-json and -html name the same file"},
+    };
+    for (const Row& row : windows) {
+      RunResult result = run(row.args);
+      EXPECT_EQ(result.status, 1) << row.message;
+      EXPECT_EQ(result.out, textMode(usageText(row.message))) << row.message;
+    }
+    EXPECT_EQ(leftovers(), 0);
+  }
 }
 
 TEST_F(ReportsTest, AReportWhoseFolderIsMissingStopsTheRunBeforeTheLogIsRead) {
@@ -96,6 +116,147 @@ TEST_F(ReportsTest, AReportWhoseFolderIsMissingStopsTheRunBeforeTheLogIsRead) {
   RunResult exec = runExec({"-json", targetRelative("missing/r.json")}, {"out:ran"});
   EXPECT_EQ(exec.out, textMode("ERROR: Report folder for '" + targetRelative("missing/r.json") +
                                "' does not exist\n"));
+}
+
+// Checked before the purge and before the tool runs: nothing is written
+// over the file, and no report, listing entry or tool output appears.
+TEST_F(ReportsTest, AReportThatIsAFileTheRunReadsIsRefusedAtTheStart) {
+  const std::string config =
+      inRoot("  <success>^I00020110</success>\n  <list file=\"list.txt\">^I0+(2)</list>\n");
+  struct Row {
+    const char* what;
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const std::string dotted = targetRelative("./b.log");
+  std::vector<Row> rows = {
+      {"the log", {"-log", "b.log", "-json", "b.log"},
+       "ERROR: Report 'b.log' is the log file 'b.log'\n"},
+      {"the log spelt otherwise", {"-log", "b.log", "-junit", dotted},
+       "ERROR: Report '" + dotted + "' is the log file 'b.log'\n"},
+      {"the log by its absolute name", {"-log", "b.log", "-html", targetPath("b.log")},
+       "ERROR: Report '" + targetPath("b.log") + "' is the log file 'b.log'\n"},
+      {"a link to the log", {"-log", "b.log", "-json", "linked.log"},
+       "ERROR: Report 'linked.log' is the log file 'b.log'\n"},
+      {"the configuration", {"-cfg", "rules.xml", "-log", "b.log", "-junit", "rules.xml"},
+       "ERROR: Report 'rules.xml' is the configuration file 'rules.xml'\n"},
+      {"a listing file", {"-cfg", "rules.xml", "-log", "b.log", "-html", "list.txt"},
+       "ERROR: Report 'list.txt' is the listing file 'list.txt'\n"},
+      {"a listing file, after the other reports were made",
+       {"-cfg", "rules.xml", "-json", "r.json", "-junit", "r.xml", "-html", "list.txt", "-log",
+        "b.log"},
+       "ERROR: Report 'list.txt' is the listing file 'list.txt'\n"},
+      {"the -o log, yet to be written",
+       {"-json", "out.log", "-exec", tool(), "out:ran", "logline:I00020110: ok", "-o", "out.log"},
+       "ERROR: Report 'out.log' is the log file 'out.log'\n"},
+      {"the last -oa log",
+       {"-junit", dotted, "-exec", tool(), "out:ran", "-o", "a.log", "-oa", "b.log"},
+       "ERROR: Report '" + dotted + "' is the log file 'b.log'\n"},
+  };
+  if (windowsTarget()) {
+    rows.push_back({"the configuration in other case",
+                    {"-cfg", "rules.xml", "-log", "b.log", "-junit", "RULES.XML"},
+                    "ERROR: Report 'RULES.XML' is the configuration file 'rules.xml'\n"});
+  }
+  for (const Row& row : rows) {
+    writeFile("b.log", kSuccessLine);
+    writeFile("list.txt", "an earlier entry\n");
+    writeFile("rules.xml", config);
+    std::filesystem::remove(hostPath("linked.log"));
+    std::filesystem::create_hard_link(hostPath("b.log"), hostPath("linked.log"));
+    RunResult result = run(row.args);
+    EXPECT_EQ(result.status, 1) << row.what;
+    EXPECT_EQ(result.out, textMode(row.out)) << row.what;
+    EXPECT_EQ(readFile("b.log"), kSuccessLine) << row.what;
+    EXPECT_EQ(readFile("rules.xml"), config) << row.what;
+    EXPECT_EQ(readFile("list.txt"), "an earlier entry\n") << row.what;
+    for (const char* never : {"out.log", "a.log", "r.json", "r.xml"}) {
+      EXPECT_FALSE(exists(never)) << row.what << ": " << never;
+    }
+    EXPECT_EQ(leftovers(), 0) << row.what;
+  }
+}
+
+TEST_F(ReportsTest, AReportThatCanNeverBeWrittenIsRefusedAtTheStart) {
+  makeFolder("taken");
+  const std::string longName = std::string(300, 'n') + ".json";
+  struct Row {
+    std::vector<std::string> report;
+    std::string out;
+  };
+  const std::string slashed = "taken" + std::string(1, separator());
+  const Row rows[] = {
+      {{"-json", "taken"}, "ERROR: Report 'taken' is a folder\n"},
+      {{"-junit", slashed}, "ERROR: Report '" + slashed + "' is a folder\n"},
+      {{"-html", "."}, "ERROR: Report '.' is a folder\n"},
+      {{"-json", longName},
+       "ERROR: Report '" + longName + "' has a name longer than the file system allows\n"},
+      {{"-json", "r.json", "-junit", "gone" + std::string(1, separator())},
+       "ERROR: Report folder for 'gone" + std::string(1, separator()) + "' does not exist\n"},
+  };
+  for (const Row& row : rows) {
+    for (bool exec : {false, true}) {
+      writeFile("b.log", kSuccessLine);
+      std::vector<std::string> args = row.report;
+      if (exec) {
+        args.insert(args.end(), {"-exec", tool(), "out:ran"});
+      } else {
+        args.insert(args.end(), {"-log", "b.log"});
+      }
+      RunResult result = run(args);
+      EXPECT_EQ(result.status, 1) << row.out;
+      EXPECT_EQ(result.out, textMode(row.out)) << row.out;
+      EXPECT_EQ(leftovers(), 0) << row.out;
+      EXPECT_FALSE(exists("r.json")) << row.out;
+    }
+  }
+}
+
+// A file-size limit (as "ulimit -f" sets) makes the big report's writes
+// fail part-way; the process is not killed, that report leaves nothing, and
+// the small one is still written whole, saying why the run failed.
+TEST_F(ReportsTest, AReportCutShortLeavesNothingAndTheOthersSayWhy) {
+  SKIP_ON_WINDOWS("no file-size limit");
+  std::string log = kSuccessLine;
+  for (int i = 0; i < 3000; ++i) log += "an unmatched line " + std::string(80, 'u') + "\n";
+  log += "E1: one failure\n";
+  writeFile("b.log", log);
+  struct Row {
+    const char* what;
+    std::vector<std::string> reports;
+    const char* lost;
+  };
+  const Row rows[] = {
+      {"json lost", {"-json", "r.json", "-junit", "r.xml"}, "r.json"},
+      {"html lost", {"-junit", "r.xml", "-html", "r.html"}, "r.html"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"200000", programPath()};
+    args.insert(args.end(), row.reports.begin(), row.reports.end());
+    args.insert(args.end(), {"-maxunmatched", "5000", "-log", "b.log"});
+    for (const char* name : {"r.json", "r.xml", "r.html"}) {
+      std::filesystem::remove(hostPath(name));
+    }
+    RunResult result = runTool("limit_file_size", args);
+    std::string message = "ERROR: Unable to write report '" + std::string(row.lost) + "'";
+    EXPECT_EQ(result.status, 1) << row.what;
+    EXPECT_NE(result.out.find("failures detected\n" + message + "\n"), std::string::npos)
+        << row.what << "\n" << result.out;
+    EXPECT_FALSE(exists(row.lost)) << row.what;
+    EXPECT_EQ(leftovers(), 0) << row.what;
+    TiXmlDocument junit = readJunit("r.xml");
+    const TiXmlElement* suite =
+        TiXmlHandle(&junit).FirstChild("testsuites").FirstChild("testsuite").ToElement();
+    ASSERT_NE(suite, nullptr) << row.what;
+    const TiXmlElement* verdict = suite->FirstChildElement("testcase");
+    while (verdict != nullptr && std::string(verdict->Attribute("name")) != "verdict") {
+      verdict = verdict->NextSiblingElement("testcase");
+    }
+    ASSERT_NE(verdict, nullptr) << row.what;
+    const TiXmlElement* failure = verdict->FirstChildElement("failure");
+    ASSERT_NE(failure, nullptr) << row.what;
+    EXPECT_EQ(failure->Attribute("message"), message) << row.what;
+  }
 }
 
 TEST_F(ReportsTest, JsonFindingsKnowTheirLogAndLineAcrossLineEnds) {
