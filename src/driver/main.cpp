@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -229,6 +230,10 @@ int printSummary(int result) {
 /// reports are written, then the listeners hear how the run ended, which a
 /// report that could not be written may have changed. Returns the status.
 int endRecordedRun(int status, const char* message) {
+  // Shared by two classifying readers, the record is held: no line is being
+  // told while the reports are finished, and none is told after.
+  std::unique_lock<std::recursive_mutex> guard = runRecord.hold();
+  runRecord.silence();
   ReportsEnd end = finishReports(status, message);
   runRecord.runEnded(end.status, end.hasMessage ? end.message.c_str() : nullptr);
   return end.status;

@@ -1,7 +1,10 @@
 // Reports for CI end to end: the JSON and JUnit files read back, GitHub
 // annotations, the quality gates, logs on standard input, and each way a
 // run can end with reports asked for.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <tinyxml.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -256,6 +259,61 @@ TEST_F(ReportsTest, AReportCutShortLeavesNothingAndTheOthersSayWhy) {
     const TiXmlElement* failure = verdict->FirstChildElement("failure");
     ASSERT_NE(failure, nullptr) << row.what;
     EXPECT_EQ(failure->Attribute("message"), message) << row.what;
+  }
+}
+
+// A device, FIFO or the run's own stdout is written into, never replaced;
+// a link keeps pointing at a report that replaced its target whole.
+TEST_F(ReportsTest, ReportsGoIntoDevicesPipesAndThroughLinks) {
+  SKIP_ON_WINDOWS("FIFOs and /dev/stdout are POSIX");
+  writeFile("b.log", std::string(kSuccessLine) + "E1: bad\n");
+  const std::string console = "Processing b.log...\nE1: bad\n" + summary(1, 1, 0, 0, 0) +
+                              "1 failures detected\n";
+
+  // stdout redirected to a file of the test: the report follows the run's
+  // own lines there.
+  RunResult result = runWithStdoutFile({"-json", "/dev/stdout", "-log", "b.log"}, "out.txt");
+  EXPECT_EQ(result.status, 0);
+  std::string out = readFile("out.txt");
+  ASSERT_EQ(out.compare(0, console.size(), console), 0) << out;
+  Json report = Json::parse(out.substr(console.size()));
+  EXPECT_EQ(report["counts"]["failure"], 1);
+  EXPECT_EQ(leftovers(), 0);
+
+  // A FIFO with a reader already there takes the report and stays a FIFO.
+  ASSERT_EQ(mkfifo(hostPath("r.fifo").c_str(), 0600), 0);
+  int reader = open(hostPath("r.fifo").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  result = run({"-junit", "r.fifo", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, console);
+  std::string piped;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(reader, buffer, sizeof buffer)) > 0) piped.append(buffer, got);
+  close(reader);
+  EXPECT_EQ(piped.rfind("<?xml", 0), 0u) << piped;
+  EXPECT_NE(piped.find("</testsuites>\n"), std::string::npos) << piped;
+  struct stat status;
+  ASSERT_EQ(lstat(hostPath("r.fifo").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+  // Links, one to an earlier report and one to a report yet to be made.
+  makeFolder("kept");
+  writeFile("kept/r.json", "an earlier report");
+  ASSERT_EQ(symlink("kept/r.json", hostPath("r.json").c_str()), 0);
+  ASSERT_EQ(symlink("kept/new.html", hostPath("new.html").c_str()), 0);
+  result = run({"-json", "r.json", "-html", "new.html", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  for (const char* link : {"r.json", "new.html"}) {
+    ASSERT_EQ(lstat(hostPath(link).c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode)) << link;
+  }
+  EXPECT_EQ(readJson("kept/r.json")["counts"]["failure"], 1);
+  EXPECT_EQ(readFile("kept/new.html").rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_EQ(leftovers(), 0);
+  for (const auto& entry : std::filesystem::directory_iterator(hostPath("kept"))) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
   }
 }
 
