@@ -50,8 +50,7 @@ void checkReportTargets(const std::vector<ReportRequest>& reports, const char* c
   for (const ReportRequest& report : reports) {
     if (reportWrittenInPlace(report.path)) continue;
     if (configPath != nullptr && sameFile(report.path, configPath)) {
-      exitWithError("ERROR: Report '%s' is the configuration file '%s'\n", report.path,
-                    configPath);
+      exitWithError("ERROR: Report '%s' is the configuration file '%s'\n", report.path, configPath);
     }
     if (logPath != nullptr && *logPath != '\0' && isLog(report.path, logPath)) {
       exitWithError("ERROR: Report '%s' is the log file '%s'\n", report.path, logPath);

@@ -299,8 +299,7 @@ int standardStreamOf(const char* path) {
   if (stat(path, &named) != 0) return 0;
   for (int fd : {1, 2}) {
     struct stat stream;
-    if (fstat(fd, &stream) == 0 && stream.st_dev == named.st_dev &&
-        stream.st_ino == named.st_ino) {
+    if (fstat(fd, &stream) == 0 && stream.st_dev == named.st_dev && stream.st_ino == named.st_ino) {
       return fd;
     }
   }

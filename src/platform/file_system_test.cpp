@@ -481,10 +481,9 @@ TEST_F(CopyStepTest, TheTemporaryFileIsFlushedAndClosedBeforeTheMove) {
   const std::vector<CopyStep> expected = {CopyStep::kData, CopyStep::kFlush, CopyStep::kFlushed,
                                           CopyStep::kClose, CopyStep::kRename};
 #else
-  const std::vector<CopyStep> expected = {CopyStep::kData,    CopyStep::kPermissions,
-                                          CopyStep::kTimes,   CopyStep::kFlush,
-                                          CopyStep::kFlushed, CopyStep::kClose,
-                                          CopyStep::kRename};
+  const std::vector<CopyStep> expected = {
+      CopyStep::kData,    CopyStep::kPermissions, CopyStep::kTimes, CopyStep::kFlush,
+      CopyStep::kFlushed, CopyStep::kClose,       CopyStep::kRename};
 #endif
   EXPECT_EQ(stepsSeen, expected);
   EXPECT_EQ(read("target"), std::string(100000, 's'));

@@ -229,9 +229,9 @@ PathKind pathKind(const char* path) {
   WidePath wide = widePath(path);
   if (!wide.valid) return PathKind::kMissing;
   // Opened only to ask what it is; "NUL" and "CON" are devices.
-  HANDLE probe = CreateFileW(wide.text.c_str(), 0,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE probe =
+      CreateFileW(wide.text.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (probe == INVALID_HANDLE_VALUE) {
     DWORD attributes = GetFileAttributesW(wide.text.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
@@ -278,9 +278,9 @@ int standardStreamOf(const char* path) {
   if (isDeviceName(path)) return 0;
   WidePath wide = widePath(path);
   if (!wide.valid) return 0;
-  HANDLE named = CreateFileW(wide.text.c_str(), 0,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE named =
+      CreateFileW(wide.text.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   BY_HANDLE_FILE_INFORMATION namedInfo;
   bool known = diskIdentity(named, &namedInfo);
   if (named != INVALID_HANDLE_VALUE) CloseHandle(named);

@@ -5,10 +5,10 @@
 #ifndef TARNWICK_RECORD_RUN_RECORD_H
 #define TARNWICK_RECORD_RUN_RECORD_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <atomic>
 #include <mutex>
 #include <vector>
 

@@ -16,8 +16,7 @@ Json nullable(const char* text) { return text != nullptr ? Json(text) : Json(nul
 
 }  // namespace
 
-JsonReport::JsonReport(const std::string& path, const char* mode)
-    : FileReport(path), mode_(mode) {
+JsonReport::JsonReport(const std::string& path, const char* mode) : FileReport(path), mode_(mode) {
   if (!file_.open()) failReportAtStart(file_.path());
   file_.write("{\"version\":1,\"findings\":[");
 }

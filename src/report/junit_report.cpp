@@ -18,7 +18,6 @@ std::string xmlText(const char* text, size_t length) {
 
 std::string xmlText(const std::string& text) { return xmlText(text.data(), text.size()); }
 
-
 bool append(std::FILE* to, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), to) == text.size();
 }

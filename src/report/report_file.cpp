@@ -167,9 +167,7 @@ void ReportSpool::drop() {
   path_.clear();
 }
 
-FileReport::FileReport(const std::string& path) : file_(path) {
-  openReports().push_back(this);
-}
+FileReport::FileReport(const std::string& path) : file_(path) { openReports().push_back(this); }
 
 FileReport::~FileReport() {
   auto& reports = openReports();

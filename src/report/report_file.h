@@ -68,8 +68,8 @@ class ReportFile {
   bool copyIntoTarget();
 
   std::string path_;
-  std::string target_;     // the file commit() replaces: path_ with links followed
-  std::string temporary_;  // empty for an anonymous temporary file
+  std::string target_;      // the file commit() replaces: path_ with links followed
+  std::string temporary_;   // empty for an anonymous temporary file
   int standardStream_ = 0;  // 1 or 2: path_ is the process's stdout or stderr
   bool inPlace_ = false;
   std::FILE* stream_ = nullptr;

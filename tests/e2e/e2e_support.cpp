@@ -175,8 +175,7 @@ RunResult E2ETest::runWithStdinFile(const std::vector<std::string>& args, const 
   return spawn(withRunner(programUnderTest(), args), folder_, "", 0, Stderr::kPipe, hostPath(rel));
 }
 
-RunResult E2ETest::runWithStdoutFile(const std::vector<std::string>& args,
-                                     const std::string& rel) {
+RunResult E2ETest::runWithStdoutFile(const std::vector<std::string>& args, const std::string& rel) {
   return spawn(withRunner(programUnderTest(), args), folder_, "", 0, Stderr::kPipe, "",
                hostPath(rel));
 }

@@ -133,17 +133,23 @@ TEST_F(ReportsTest, AReportThatIsAFileTheRunReadsIsRefusedAtTheStart) {
   };
   const std::string dotted = targetRelative("./b.log");
   std::vector<Row> rows = {
-      {"the log", {"-log", "b.log", "-json", "b.log"},
+      {"the log",
+       {"-log", "b.log", "-json", "b.log"},
        "ERROR: Report 'b.log' is the log file 'b.log'\n"},
-      {"the log spelt otherwise", {"-log", "b.log", "-junit", dotted},
+      {"the log spelt otherwise",
+       {"-log", "b.log", "-junit", dotted},
        "ERROR: Report '" + dotted + "' is the log file 'b.log'\n"},
-      {"the log by its absolute name", {"-log", "b.log", "-html", targetPath("b.log")},
+      {"the log by its absolute name",
+       {"-log", "b.log", "-html", targetPath("b.log")},
        "ERROR: Report '" + targetPath("b.log") + "' is the log file 'b.log'\n"},
-      {"a link to the log", {"-log", "b.log", "-json", "linked.log"},
+      {"a link to the log",
+       {"-log", "b.log", "-json", "linked.log"},
        "ERROR: Report 'linked.log' is the log file 'b.log'\n"},
-      {"the configuration", {"-cfg", "rules.xml", "-log", "b.log", "-junit", "rules.xml"},
+      {"the configuration",
+       {"-cfg", "rules.xml", "-log", "b.log", "-junit", "rules.xml"},
        "ERROR: Report 'rules.xml' is the configuration file 'rules.xml'\n"},
-      {"a listing file", {"-cfg", "rules.xml", "-log", "b.log", "-html", "list.txt"},
+      {"a listing file",
+       {"-cfg", "rules.xml", "-log", "b.log", "-html", "list.txt"},
        "ERROR: Report 'list.txt' is the listing file 'list.txt'\n"},
       {"a listing file, after the other reports were made",
        {"-cfg", "rules.xml", "-json", "r.json", "-junit", "r.xml", "-html", "list.txt", "-log",
@@ -244,7 +250,8 @@ TEST_F(ReportsTest, AReportCutShortLeavesNothingAndTheOthersSayWhy) {
     std::string message = "ERROR: Unable to write report '" + std::string(row.lost) + "'";
     EXPECT_EQ(result.status, 1) << row.what;
     EXPECT_NE(result.out.find("failures detected\n" + message + "\n"), std::string::npos)
-        << row.what << "\n" << result.out;
+        << row.what << "\n"
+        << result.out;
     EXPECT_FALSE(exists(row.lost)) << row.what;
     EXPECT_EQ(leftovers(), 0) << row.what;
     TiXmlDocument junit = readJunit("r.xml");
@@ -267,8 +274,8 @@ TEST_F(ReportsTest, AReportCutShortLeavesNothingAndTheOthersSayWhy) {
 TEST_F(ReportsTest, ReportsGoIntoDevicesPipesAndThroughLinks) {
   SKIP_ON_WINDOWS("FIFOs and /dev/stdout are POSIX");
   writeFile("b.log", std::string(kSuccessLine) + "E1: bad\n");
-  const std::string console = "Processing b.log...\nE1: bad\n" + summary(1, 1, 0, 0, 0) +
-                              "1 failures detected\n";
+  const std::string console =
+      "Processing b.log...\nE1: bad\n" + summary(1, 1, 0, 0, 0) + "1 failures detected\n";
 
   // stdout redirected to a file of the test: the report follows the run's
   // own lines there.

@@ -1,6 +1,6 @@
 #include <errno.h>
-#include <signal.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
