@@ -300,8 +300,15 @@ TEST_F(CopyStepTest, ACopyStoppedAtAnyStepLeavesNoTargetAndNoTemporaryFile) {
       {"the first block is in", CopyStep::kData, content.substr(0, 64 * 1024)},
 #endif
       {"before the flush", CopyStep::kFlush, content},
+#ifdef _WIN32
+      // The temporary file is open for writing, unshared, at these steps:
+      // whether the hook can read it is not asked ("?").
+      {"once flushed", CopyStep::kFlushed, "?"},
+      {"a close that fails", CopyStep::kClose, "?"},
+#else
       {"once flushed", CopyStep::kFlushed, content},
       {"a close that fails", CopyStep::kClose, content},
+#endif
       {"before the move", CopyStep::kRename, content},
   };
   for (const Row& row : rows) {
@@ -310,7 +317,9 @@ TEST_F(CopyStepTest, ACopyStoppedAtAnyStepLeavesNoTargetAndNoTemporaryFile) {
     EXPECT_FALSE(copyWith(plan)) << row.what;
     EXPECT_EQ(error_, kInjected) << row.what;
     EXPECT_FALSE(plan.targetSeen) << row.what;
-    EXPECT_EQ(plan.temporarySeen, row.temporarySeen) << row.what;
+    if (row.temporarySeen != "?") {
+      EXPECT_EQ(plan.temporarySeen, row.temporarySeen) << row.what;
+    }
     EXPECT_EQ(names(), "source ") << row.what;  // neither target nor temporary file
 
     // The next copy is whole.
