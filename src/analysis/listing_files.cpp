@@ -62,7 +62,11 @@ void rejectListingFileClashes(const char* configPath, const char* logPath) {
     if (configPath != nullptr && sameFile(path, configPath)) {
       exitWithError("ERROR: Listing file '%s' is the configuration file '%s'\n", path, configPath);
     }
-    if (withLog && sameFile(path, logPath)) {
+    // "-" is standard input: a listing file read there would be read
+    // without end, its own entries appended as it goes.
+    bool isLog = withLog &&
+                 (std::strcmp(logPath, "-") == 0 ? isStandardInput(path) : sameFile(path, logPath));
+    if (isLog) {
       exitWithError("ERROR: Listing file '%s' is the log file '%s'\n", path, logPath);
     }
   }

@@ -17,8 +17,8 @@ void applyListRules(const LogLine& line, MatchState& state);
 /// file '<configPath>'" or "... is the log file '<logPath>'" when a listing
 /// file of the run is the same file as either (see sameFile), which the
 /// purge or the entries would destroy or corrupt. Either may be null, and an
-/// empty logPath names no log. Checks the listing files in order, each
-/// against the configuration first. Main thread, before the purge.
+/// empty logPath names no log; "-" is standard input, compared by identity. Checks the listing
+/// files in order, each against the configuration first. Main thread, before the purge.
 void rejectListingFileClashes(const char* configPath, const char* logPath);
 
 /// Ends the run likewise when logPath, a log named while the tool runs, is

@@ -34,20 +34,49 @@ std::string withoutFinalLineEnd(const std::string& text) {
 
 void setEndOfRunWork(EndOfRunWork work) { endOfRunWork.store(work); }
 
+#if !defined(TARNWICK_FATAL_THROWS)
+namespace {
+
+/// Makes the calling thread the one that ends the run; false when it is
+/// already. Waits for good while another thread is.
+bool takeRunEnd() {
+  if (endingThread.load() == std::this_thread::get_id()) return false;
+  endingLock().lock();
+  endingThread.store(std::this_thread::get_id());
+  return true;
+}
+
+}  // namespace
+#endif
+
+void claimRunEnd() {
+#if !defined(TARNWICK_FATAL_THROWS)
+  takeRunEnd();
+#endif
+  endOfRunWork.store(nullptr);
+}
+
+void endRunOnRequest(const char* message) {
+#if defined(TARNWICK_FATAL_THROWS)
+  exitWithError("%s", message);
+#else
+  takeRunEnd();
+  std::fputs(message, stdout);
+  endRunEarly(message);
+#endif
+}
+
 void endRunEarly(const char* message) {
 #if defined(TARNWICK_FATAL_THROWS)
   std::fflush(stdout);
   throw FatalEnd{message};
 #else
   // The end-of-run work may itself fail and end the run (a report that
-  // cannot be written): on the same thread it is not run again.
-  if (endingThread.load() != std::this_thread::get_id()) {
-    endingLock().lock();
-    endingThread.store(std::this_thread::get_id());
-    if (EndOfRunWork work = endOfRunWork.exchange(nullptr)) {
-      std::string shown = message != nullptr ? withoutFinalLineEnd(message) : std::string();
-      work(1, message != nullptr ? shown.c_str() : nullptr);
-    }
+  // cannot be written): taken once, it is not run again.
+  takeRunEnd();
+  if (EndOfRunWork work = endOfRunWork.exchange(nullptr)) {
+    std::string shown = message != nullptr ? withoutFinalLineEnd(message) : std::string();
+    work(1, message != nullptr ? shown.c_str() : nullptr);
   }
   std::fflush(stdout);
   std::fflush(stderr);

@@ -25,6 +25,17 @@ void setEndOfRunWork(EndOfRunWork work);
 /// or null) and ends the process with status 1. Same rules as exitWithError.
 [[noreturn]] void endRunEarly(const char* message);
 
+/// Claims the end of a run that ends well for the calling thread: the
+/// end-of-run work is removed, and a thread that ends the run from now on
+/// (an interruption) waits until the process has ended. Main thread.
+void claimRunEnd();
+
+/// Ends the run on a request to stop (message: "ERROR: Interrupted by
+/// SIGTERM\n"): as exitWithError, except that the message is printed only
+/// once this thread may end the run, so that a request while the run is
+/// ending anyway prints nothing and changes nothing.
+[[noreturn]] void endRunOnRequest(const char* message);
+
 #if defined(TARNWICK_FATAL_THROWS)
 /// In the fuzz build only, the run's end is thrown instead of ending the
 /// process, so one process can try many inputs.

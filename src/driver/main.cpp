@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,9 +14,11 @@
 #include "analysis/log_reader.h"
 #include "base/fatal.h"
 #include "driver/help.h"
+#include "driver/report_checks.h"
 #include "driver/usage.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/signals.h"
 #include "platform/text_output.h"
 #include "record/run_record.h"
 #include "report/console_printer.h"
@@ -145,14 +148,37 @@ CommandLine walkOptions(int argc, char** argv) {
   return options;
 }
 
-/// A long build must not run only to lose its report: each report's folder
-/// must exist before anything else happens.
-void checkReportFolders(const CommandLine& options) {
-  for (const char* report : {options.jsonFile, options.junitFile, options.htmlFile}) {
-    if (report != nullptr && !reportFolderExists(report)) {
-      exitWithError("ERROR: Report folder for '%s' does not exist\n", report);
-    }
-  }
+/// The reports asked for, in the order they are made.
+std::vector<ReportRequest> reportRequests(const CommandLine& options) {
+  std::vector<ReportRequest> reports;
+  if (options.jsonFile != nullptr) reports.push_back({"-json", options.jsonFile});
+  if (options.junitFile != nullptr) reports.push_back({"-junit", options.junitFile});
+  if (options.htmlFile != nullptr) reports.push_back({"-html", options.htmlFile});
+  return reports;
+}
+
+/// The log exec mode analyses once the tool ended (-o/-oa), or empty.
+std::string execLogOf(const CommandLine& options, int argc, char** argv) {
+  if (!options.execRequested) return std::string();
+  return finalLogPath(argc - options.commandStart - 1, argv + options.commandStart + 1,
+                      options.sanitizeRequested);
+}
+
+/// A long build must not run only to lose its report, nor end by writing
+/// it over a file it read: checked before anything else happens.
+void checkReports(const CommandLine& options, int argc, char** argv) {
+  checkReportTargets(reportRequests(options), options.configFileName,
+                     options.logRequested ? options.logFileName : nullptr,
+                     execLogOf(options, argc, argv));
+}
+
+/// The configuration files the run read: the one named, then those it
+/// included.
+std::vector<std::string> configurationFiles(const CommandLine& options) {
+  if (options.configFileName == nullptr) return {};
+  std::vector<std::string> files = {options.configFileName};
+  for (const std::string& included : includedConfigurationFiles()) files.push_back(included);
+  return files;
 }
 
 /// Scan mode writes only its listing and a JSON report: the other reports
@@ -183,7 +209,7 @@ void endScanRun(int status, const char* message) {
 /// Scan mode, with its JSON report when one is asked for.
 void runScan(const CommandLine& options) {
   checkScanOptions(options);
-  checkReportFolders(options);
+  checkReportTargets(reportRequests(options), nullptr, options.logFileName, std::string());
   std::unique_ptr<ScanJsonReport> report;
   if (options.jsonFile != nullptr) {
     report = std::make_unique<ScanJsonReport>(options.jsonFile, options.logFileName);
@@ -251,8 +277,23 @@ int printSummary(int result, const CommandLine& options) {
   return result;
 }
 
-/// The end-of-run work of the fatal path: the listeners hear how it ended.
-void endRecordedRun(int status, const char* message) { runRecord.runEnded(status, message); }
+/// The end-of-run work of the fatal path and of a run that ends well: the
+/// reports are written, then the listeners hear how the run ended, which a
+/// report that could not be written may have changed. Returns the status.
+int endRecordedRun(int status, const char* message) {
+  // Shared by two classifying readers, the record is held: no line is being
+  // told while the reports are finished, and none is told after.
+  std::unique_lock<std::recursive_mutex> guard = runRecord.hold();
+  runRecord.silence();
+  ReportsEnd end = finishReports(status, message);
+  runRecord.runEnded(end.status, end.hasMessage ? end.message.c_str() : nullptr);
+  return end.status;
+}
+
+void endEarly(int status, const char* message) { endRecordedRun(status, message); }
+
+/// Ctrl+C, SIGTERM and the like end the run as a fatal error does.
+void endInterruptedRun(const char* message) { endRunOnRequest(message); }
 
 }  // namespace
 
@@ -275,7 +316,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  checkReportFolders(options);
+  checkReports(options, argc, argv);
   ConsolePrinter console(stdout, debugEnabled);
   runRecord.addListener(&console);
   std::unique_ptr<GithubAnnotations> github;
@@ -298,7 +339,8 @@ int main(int argc, char** argv) {
     html = std::make_unique<HtmlReport>(options.htmlFile, options.execRequested ? "exec" : "log");
     runRecord.addListener(html.get());
   }
-  setEndOfRunWork(endRecordedRun);
+  setEndOfRunWork(endEarly);
+  handleInterruptions(endInterruptedRun);
 
   if (options.configFileName != nullptr) {
     loadConfiguration(options.configFileName);
@@ -317,15 +359,13 @@ int main(int argc, char** argv) {
   for (const auto& file : ruleSet.listingFiles) runRecord.listingFile(file->path.c_str());
   validateCopyRules();
   // No listing file may be the configuration or the log the mode analyses.
-  std::string execLog = options.execRequested ? finalLogPath(argc - options.commandStart - 1,
-                                                             argv + options.commandStart + 1,
-                                                             options.sanitizeRequested)
-                                              : std::string();
+  std::string execLog = execLogOf(options, argc, argv);
   rejectListingFileClashes(options.configFileName,
                            options.execRequested ? execLog.c_str() : options.logFileName);
   for (const std::string& included : includedConfigurationFiles()) {
     rejectListingFileClashes(included.c_str(), nullptr);
   }
+  rejectReportClashes(reportRequests(options), configurationFiles(options));
   if (!ruleSet.listingFiles.empty() && purgeEnabled) purgeListingFiles();
   compileAllRules(options.execRequested);
 
@@ -345,8 +385,8 @@ int main(int argc, char** argv) {
   }
   result = printSummary(result, options);
   checkGates(options);
-  setEndOfRunWork(nullptr);
-  runRecord.runEnded(result, nullptr);
+  claimRunEnd();
+  result = endRecordedRun(result, nullptr);
   std::fflush(stdout);
   return result;
 }

@@ -14,4 +14,9 @@ bool sameFileName(const char* a, const char* b);
 /// last component, on Windows as sameFileName. Opens neither file's data.
 bool sameFile(const char* a, const char* b);
 
+/// True when path is the file the process reads as its standard input, by
+/// identity (a log file given as "-" that the run itself writes would be
+/// read without end). False when either cannot be asked.
+bool isStandardInput(const char* path);
+
 #endif

@@ -39,3 +39,9 @@ bool sameFile(const char* a, const char* b) {
   if (firstExists != secondExists) return false;
   return resolvedName(a) == resolvedName(b);
 }
+
+bool isStandardInput(const char* path) {
+  struct stat input, named;
+  return fstat(0, &input) == 0 && stat(path, &named) == 0 && input.st_dev == named.st_dev &&
+         input.st_ino == named.st_ino;
+}

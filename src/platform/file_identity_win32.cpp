@@ -59,3 +59,16 @@ bool sameFile(const char* a, const char* b) {
   }
   return sameAbsoluteName(first, second);
 }
+
+bool isStandardInput(const char* path) {
+  std::wstring full = absoluteName(path);
+  BY_HANDLE_FILE_INFORMATION named, input;
+  HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+  if (full.empty() || !identity(path, full, &named) || handle == nullptr ||
+      handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+      GetFileInformationByHandle(handle, &input) == 0) {
+    return false;
+  }
+  return input.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+         input.nFileIndexHigh == named.nFileIndexHigh && input.nFileIndexLow == named.nFileIndexLow;
+}

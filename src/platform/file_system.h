@@ -58,6 +58,8 @@ enum class CopyStep {
   kPermissions,  // setting the permission bits (POSIX)
   kTimes,        // setting the modification time (POSIX)
   kFlush,        // flushing the temporary file to stable storage
+  kFlushed,      // the flush is done (a test sees that it happened)
+  kClose,        // closing the temporary file (POSIX: its descriptor)
   kRename,       // the move to the target's name that refuses to replace
   kLink,         // POSIX: the hard link used where that move is unsupported
 };
@@ -87,6 +89,43 @@ bool isOpenFolder(std::FILE* file);
 /// Moves from onto to in one step, replacing a file already at to; false
 /// when the move failed (from is then left as it was).
 bool replaceFile(const char* from, const char* to);
+
+/// What a name denotes, symbolic links followed: nothing, a regular file, a
+/// folder, or anything else (a device, FIFO, socket or pipe).
+enum class PathKind { kMissing, kRegularFile, kFolder, kOther };
+PathKind pathKind(const char* path);
+
+/// Creates the file at path for reading and writing, exclusively and without
+/// following a link (O_EXCL | O_NOFOLLOW; CREATE_NEW on Windows), so that a
+/// link planted under a temporary name never leads the write elsewhere. A
+/// file or link already there, which only a killed run with this process id
+/// can have left, is removed (the link itself) and the creation tried once
+/// more. Null on failure. The caller closes the stream.
+std::FILE* createNewFile(const char* path);
+
+/// Opens path, an existing device, pipe or FIFO, for writing without
+/// creating or truncating anything (a FIFO's open waits for its reader). Null
+/// on failure. The caller closes the stream.
+std::FILE* openForWriting(const char* path);
+
+/// 1 when path is the file the process's stdout writes, 2 when its stderr's,
+/// by identity (so "/dev/stdout" and the file stdout was redirected to are
+/// found); 0 otherwise, also when the process has no such stream.
+int standardStreamOf(const char* path);
+
+/// The file that a write replacing path replaces: on POSIX path with every
+/// symbolic link along its last component followed (a link's relative target
+/// read from the link's folder), so that the link stays and its target gets
+/// the new content; elsewhere path itself.
+std::string linkTarget(const std::string& path);
+
+/// Cuts file, open for writing, to size bytes and moves its position there;
+/// false on failure. Flushes the stream first.
+bool truncateOpenFile(std::FILE* file, long long size);
+
+/// True when the last component of path is no longer than its folder's file
+/// system allows for one name (true when that cannot be asked).
+bool nameFitsFolder(const char* path);
 
 /// The running process's id, for names of temporary files.
 unsigned long currentProcessId();

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -80,7 +81,18 @@ bool fillFile(int in, int out, const struct stat& source, const std::string& tem
   if (!copyBytes(in, out, hooked ? &temporary : nullptr)) return false;
   copyMetadata(out, source, temporary);
   if (injectedFault(CopyStep::kFlush, temporary)) return false;
-  return fsync(out) == 0;
+  // Told once done, so that a test sees that the flush happened at all.
+  return fsync(out) == 0 && !injectedFault(CopyStep::kFlushed, temporary);
+}
+
+/// Closes fd, a file the copy wrote. A close that fails may have lost
+/// buffered data on network file systems: false then, with errno set.
+bool closeWritten(int fd, const std::string& temporary) {
+  bool injected = injectedFault(CopyStep::kClose, temporary);
+  int error = errno;
+  bool closed = close(fd) == 0;
+  if (injected) errno = error;
+  return closed && !injected;
 }
 
 /// Errors of a rename without replacing that the file system or kernel
@@ -133,8 +145,7 @@ bool copyIntoNewTarget(const std::string& temporary, const char* target,
   }
   bool copied = fillFile(in, out, source, temporary, false);
   int error = errno;
-  // A close that fails may have lost buffered data on network file systems.
-  if (close(out) != 0 && copied) {
+  if (!closeWritten(out, temporary) && copied) {
     copied = false;
     error = errno;
   }
@@ -219,7 +230,7 @@ bool copyFileNoOverwrite(const char* source, const char* target) {
   }
   bool copied = fillFile(in, out, status, temporary, true);
   int error = errno;
-  if (close(out) != 0 && copied) {
+  if (!closeWritten(out, temporary) && copied) {
     copied = false;
     error = errno;
   }
@@ -258,6 +269,74 @@ bool isOpenFolder(std::FILE* file) {
 }
 
 bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+PathKind pathKind(const char* path) {
+  struct stat status;
+  if (stat(path, &status) != 0) return PathKind::kMissing;
+  if (S_ISREG(status.st_mode)) return PathKind::kRegularFile;
+  return S_ISDIR(status.st_mode) ? PathKind::kFolder : PathKind::kOther;
+}
+
+std::FILE* createNewFile(const char* path) {
+  // O_EXCL alone already refuses a link; O_NOFOLLOW says so on every system.
+  const int flags = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(path, flags, 0666);
+  if (fd < 0 && errno == EEXIST && unlink(path) == 0) fd = open(path, flags, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "w+b");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+std::FILE* openForWriting(const char* path) {
+  int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+int standardStreamOf(const char* path) {
+  struct stat named;
+  if (stat(path, &named) != 0) return 0;
+  for (int fd : {1, 2}) {
+    struct stat stream;
+    if (fstat(fd, &stream) == 0 && stream.st_dev == named.st_dev && stream.st_ino == named.st_ino) {
+      return fd;
+    }
+  }
+  return 0;
+}
+
+std::string linkTarget(const std::string& path) {
+  std::string current = path;
+  // As many links as the kernel itself follows; a loop stops there.
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat status;
+    if (lstat(current.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
+    char buffer[PATH_MAX];
+    ssize_t length = readlink(current.c_str(), buffer, sizeof buffer);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer) break;
+    std::string next(buffer, static_cast<size_t>(length));
+    size_t slash = current.rfind('/');
+    if (next[0] != '/' && slash != std::string::npos) next = current.substr(0, slash + 1) + next;
+    current = next;
+  }
+  return current;
+}
+
+bool truncateOpenFile(std::FILE* file, long long size) {
+  return std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(size)) == 0 &&
+         fseeko(file, static_cast<off_t>(size), SEEK_SET) == 0;
+}
+
+bool nameFitsFolder(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  std::string folder = slash == nullptr ? "." : slash == path ? "/" : std::string(path, slash);
+  size_t length = std::strlen(slash == nullptr ? path : slash + 1);
+  long longest = pathconf(folder.c_str(), _PC_NAME_MAX);
+  return longest < 0 || length <= static_cast<size_t>(longest);
+}
 
 unsigned long currentProcessId() { return static_cast<unsigned long>(getpid()); }
 

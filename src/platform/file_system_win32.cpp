@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/file_system.h"
@@ -45,9 +47,19 @@ bool flushToDisk(const std::string& path) {
   DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
   if (readOnly) SetFileAttributesA(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file) != 0;
+  // Told once done, so that a test sees that the flush happened at all.
+  bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file) != 0 &&
+                 !injectedFault(CopyStep::kFlushed, path);
   DWORD error = GetLastError();
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (file != INVALID_HANDLE_VALUE) {
+    bool injected = flushed && injectedFault(CopyStep::kClose, path);
+    if (injected) error = GetLastError();
+    if (CloseHandle(file) == 0 && flushed) {
+      flushed = false;
+      error = GetLastError();
+    }
+    if (injected) flushed = false;
+  }
   if (readOnly) SetFileAttributesA(path.c_str(), attributes);
   SetLastError(error);
   return flushed;
@@ -187,6 +199,127 @@ bool isOpenFolder(std::FILE* file) {
 
 bool replaceFile(const char* from, const char* to) {
   return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+namespace {
+
+/// "\\.\pipe\x", "\\.\NUL" and the like are never opened to be asked
+/// about: opening a pipe would take the place of its reader.
+bool isDeviceName(const char* path) {
+  return std::strncmp(path, "\\\\.\\", 4) == 0 || std::strncmp(path, "//./", 4) == 0;
+}
+
+/// A stream over handle, which it then owns; null (the handle closed) when
+/// the runtime cannot take it.
+std::FILE* streamOf(HANDLE handle, int flags, const char* mode) {
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, mode);
+  if (file == nullptr) _close(fd);
+  return file;
+}
+
+/// Volume and file index of the disk file behind handle.
+bool diskIdentity(HANDLE handle, BY_HANDLE_FILE_INFORMATION* info) {
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+         GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, info) != 0;
+}
+
+}  // namespace
+
+PathKind pathKind(const char* path) {
+  if (isDeviceName(path)) return PathKind::kOther;
+  WidePath wide = widePath(path);
+  if (!wide.valid) return PathKind::kMissing;
+  // Opened only to ask what it is; "NUL" and "CON" are devices.
+  HANDLE probe =
+      CreateFileW(wide.text.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (probe == INVALID_HANDLE_VALUE) {
+    DWORD attributes = GetFileAttributesW(wide.text.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kMissing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder
+                                                        : PathKind::kRegularFile;
+  }
+  PathKind kind = PathKind::kOther;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (diskIdentity(probe, &info)) {
+    kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder
+                                                                   : PathKind::kRegularFile;
+  }
+  CloseHandle(probe);
+  return kind;
+}
+
+std::FILE* createNewFile(const char* path) {
+  WidePath wide = widePath(path);
+  if (!wide.valid) return nullptr;
+  auto create = [&wide]() {
+    return CreateFileW(wide.text.c_str(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE file = create();
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+    SetFileAttributesW(wide.text.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(wide.text.c_str()) != 0) file = create();
+  }
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return streamOf(file, _O_RDWR, "w+b");
+}
+
+std::FILE* openForWriting(const char* path) {
+  WidePath wide = widePath(path);
+  if (!wide.valid) return nullptr;
+  HANDLE file = CreateFileW(wide.text.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return streamOf(file, _O_WRONLY, "wb");
+}
+
+int standardStreamOf(const char* path) {
+  if (isDeviceName(path)) return 0;
+  WidePath wide = widePath(path);
+  if (!wide.valid) return 0;
+  HANDLE named =
+      CreateFileW(wide.text.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  BY_HANDLE_FILE_INFORMATION namedInfo;
+  bool known = diskIdentity(named, &namedInfo);
+  if (named != INVALID_HANDLE_VALUE) CloseHandle(named);
+  if (!known) return 0;
+  const DWORD streams[2] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  for (int i = 0; i < 2; ++i) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (diskIdentity(GetStdHandle(streams[i]), &info) &&
+        info.dwVolumeSerialNumber == namedInfo.dwVolumeSerialNumber &&
+        info.nFileIndexHigh == namedInfo.nFileIndexHigh &&
+        info.nFileIndexLow == namedInfo.nFileIndexLow) {
+      return i + 1;
+    }
+  }
+  return 0;
+}
+
+// Links are rare on Windows, and a move onto one replaces the link itself.
+std::string linkTarget(const std::string& path) { return path; }
+
+bool truncateOpenFile(std::FILE* file, long long size) {
+  return std::fflush(file) == 0 && _chsize_s(_fileno(file), size) == 0 &&
+         _fseeki64(file, size, SEEK_SET) == 0;
+}
+
+bool nameFitsFolder(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (isFolderSeparator(*p) || *p == ':') name = p + 1;
+  }
+  // NTFS, FAT and exFAT all hold 255 UTF-16 units in one name.
+  int units = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+  return units == 0 || units - 1 <= 255;
 }
 
 unsigned long currentProcessId() { return GetCurrentProcessId(); }

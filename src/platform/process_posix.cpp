@@ -16,6 +16,7 @@
 
 #include "platform/command_line.h"
 #include "platform/process.h"
+#include "platform/signals.h"
 
 namespace {
 
@@ -51,6 +52,8 @@ std::thread startReader(int& fd, StreamConsumer handler, const char* name) {
 /// The child's side of fork: only async-signal-safe calls. An exec failure
 /// goes back to the parent as errno through the status pipe.
 [[noreturn]] void runChild(const int streams[3], int statusPipe, char* const* argv) {
+  // The tool gets Ctrl+C and a file-size limit as it would without us.
+  restoreSignalsForChild();
   // Moved above 2 first, so that no dup2 overwrites an end still needed.
   int moved[3] = {-1, -1, -1};
   for (int i = 0; i < 3; ++i) {

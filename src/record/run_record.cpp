@@ -19,6 +19,7 @@ RunTotals& runTotals = runRecord.totals();
 #define TELL(call)                                            \
   do {                                                        \
     std::unique_lock<std::recursive_mutex> guard = hold();    \
+    if (silenced_.load(std::memory_order_relaxed)) break;     \
     for (RunListener * listener : listeners_) listener->call; \
   } while (false)
 
@@ -34,6 +35,7 @@ void RunRecord::reset() {
   listeners_.clear();
   totals_ = RunTotals();
   ended_ = false;
+  silenced_.store(false);
   shared_ = false;
   toolRan_ = false;
   toolExitCode_ = 0;
@@ -43,6 +45,7 @@ void RunRecord::logStarted(const char* path, LogKind kind) { TELL(logStarted(pat
 
 void RunRecord::lineClassified(const ClassifiedLine& line) {
   std::unique_lock<std::recursive_mutex> guard = hold();
+  if (silenced_.load(std::memory_order_relaxed)) return;
   ++totals_.of(line.lineClass);
   for (RunListener* listener : listeners_) listener->lineClassified(line);
 }
@@ -53,6 +56,7 @@ void RunRecord::logFinished(const char* path, LogKind kind, uint64_t lines) {
 
 void RunRecord::copyTried(const CopyAttempt& copy) {
   std::unique_lock<std::recursive_mutex> guard = hold();
+  if (silenced_.load(std::memory_order_relaxed)) return;
   ++(copy.ok ? totals_.copiedCount : totals_.copyFailCount);
   for (RunListener* listener : listeners_) listener->copyTried(copy);
 }

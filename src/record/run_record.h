@@ -5,6 +5,7 @@
 #ifndef TARNWICK_RECORD_RUN_RECORD_H
 #define TARNWICK_RECORD_RUN_RECORD_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -168,6 +169,10 @@ class RunRecord {
   void message(const char* format, ...) TARNWICK_FORMAT_CHECK(2, 3);
   /// Tells the listeners once; later calls do nothing.
   void runEnded(int status, const char* fatalMessage);
+  /// From now on no event but runEnded reaches a listener, nor raises a
+  /// counter: the run is ending on this thread, and a reader thread that
+  /// goes on must not write into reports being finished. Any thread.
+  void silence() { silenced_.store(true, std::memory_order_relaxed); }
 
   /// The tool's exit code once it ended; toolRan() is false until then and
   /// when it did not start.
@@ -183,6 +188,7 @@ class RunRecord {
   std::vector<RunListener*> listeners_;
   RunTotals totals_;
   bool ended_ = false;
+  std::atomic<bool> silenced_{false};
   bool toolRan_ = false;
   int32_t toolExitCode_ = 0;
 };

@@ -139,11 +139,11 @@ std::string icon(bool passed) {
 }  // namespace
 
 HtmlReport::HtmlReport(const std::string& path, const char* mode)
-    : file_(path), findings_(path, "findings"), failedCopies_(path, "copies"), mode_(mode) {
+    : FileReport(path), findings_(path, "findings"), failedCopies_(path, "copies"), mode_(mode) {
   if (!findings_.open() || !failedCopies_.open() || !file_.open()) {
     findings_.drop();
     failedCopies_.drop();
-    failReport(path);
+    failReportAtStart(path);
   }
 }
 
@@ -483,7 +483,7 @@ std::string HtmlReport::findingsHead() const {
   return html;
 }
 
-void HtmlReport::runEnded(int status, const char* fatalMessage) {
+void HtmlReport::writeEnding(int status, const char* fatalMessage) {
   while (!contexts_.empty()) closeContext(contexts_.front().log.c_str(), contexts_.front().kind);
   bool ok = true;
   file_.write(head(status, fatalMessage));
@@ -537,8 +537,12 @@ void HtmlReport::runEnded(int status, const char* fatalMessage) {
       "loads nothing from elsewhere.</footer>\n<script>" +
       std::string(kPageScript) + "</script>\n</body>\n</html>\n";
   file_.write(tail);
-  // The process may end without destructors: the spools go now.
+  if (!ok) spoolFailed_ = true;
+}
+
+bool HtmlReport::partsIntact() const { return !spoolFailed_; }
+
+void HtmlReport::dropParts() {
   findings_.drop();
   failedCopies_.drop();
-  if (!ok || !file_.commit()) failReport(file_.path());
 }

@@ -27,7 +27,7 @@
 /// findings and failed copies go to spool files beside the report, so memory
 /// stays flat, and the page is put together when the run ends. Ends the run
 /// with "Unable to write report" on failure.
-class HtmlReport : public RunListener {
+class HtmlReport : public FileReport {
  public:
   static constexpr uint64_t kUnmatchedCap = JsonReport::kUnmatchedCap;
   static constexpr uint64_t kFailureCap = 10000;
@@ -47,7 +47,11 @@ class HtmlReport : public RunListener {
   void listingEntryWritten(const char* listingPath, const char* entry) override;
   void toolStarted(const char* commandLine) override;
   void toolEnded(bool started, int32_t exitCode) override;
-  void runEnded(int status, const char* fatalMessage) override;
+
+ protected:
+  void writeEnding(int status, const char* fatalMessage) override;
+  bool partsIntact() const override;
+  void dropParts() override;
 
  private:
   /// A line as the page keeps it: at most kTextCap bytes of its text.
@@ -90,7 +94,6 @@ class HtmlReport : public RunListener {
   std::string head(int status, const char* fatalMessage) const;
   std::string findingsHead() const;
 
-  ReportFile file_;
   ReportSpool findings_;
   ReportSpool failedCopies_;
   std::string mode_;
@@ -108,6 +111,7 @@ class HtmlReport : public RunListener {
   uint64_t unmatchedShown_ = 0;
   uint64_t omittedUnmatched_ = 0;
   uint64_t omittedFailures_ = 0;
+  bool spoolFailed_ = false;
   bool anyCopy_ = false;
 };
 

@@ -18,8 +18,8 @@ Json nullable(const char* text) { return text != nullptr ? Json(text) : Json(nul
 
 }  // namespace
 
-JsonReport::JsonReport(const std::string& path, const char* mode) : file_(path), mode_(mode) {
-  if (!file_.open()) failReport(file_.path());
+JsonReport::JsonReport(const std::string& path, const char* mode) : FileReport(path), mode_(mode) {
+  if (!file_.open()) failReportAtStart(file_.path());
   file_.write("{\"version\":" + std::to_string(kReportVersion) + ",\"findings\":[");
 }
 
@@ -122,7 +122,7 @@ void JsonReport::toolEnded(bool started, int32_t exitCode) {
   facts_.toolEndedWith(started, exitCode);
 }
 
-void JsonReport::runEnded(int status, const char* fatalMessage) {
+void JsonReport::writeEnding(int status, const char* fatalMessage) {
   Json rest;
   rest["omittedUnmatched"] = omittedUnmatched_;
   rest["status"] = status;
@@ -158,11 +158,10 @@ void JsonReport::runEnded(int status, const char* fatalMessage) {
   file_.write("],");
   file_.write(text.data() + 1, text.size() - 1);
   file_.write("\n");
-  if (!file_.commit()) failReport(file_.path());
 }
 
 ScanJsonReport::ScanJsonReport(const std::string& path, const char* log) : file_(path), log_(log) {
-  if (!file_.open()) failReport(file_.path());
+  if (!file_.open()) failReportAtStart(file_.path());
 }
 
 void ScanJsonReport::write(int status, const char* fatalMessage,

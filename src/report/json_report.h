@@ -19,7 +19,7 @@ constexpr int kReportVersion = 1;
 /// Findings go to the file as they come, so memory stays flat whatever the
 /// log holds; the rest is written when the run ends, and the file is moved
 /// into place then. Ends the run with "Unable to write report" on failure.
-class JsonReport : public RunListener {
+class JsonReport : public FileReport {
  public:
   /// Unmatched findings kept in a run; failures are never dropped.
   static constexpr uint64_t kUnmatchedCap = 10000;
@@ -37,7 +37,9 @@ class JsonReport : public RunListener {
   void listingEntryWritten(const char* listingPath, const char* entry) override;
   void toolStarted(const char* commandLine) override;
   void toolEnded(bool started, int32_t exitCode) override;
-  void runEnded(int status, const char* fatalMessage) override;
+
+ protected:
+  void writeEnding(int status, const char* fatalMessage) override;
 
  private:
   struct Log {
@@ -53,7 +55,6 @@ class JsonReport : public RunListener {
     bool ok;
   };
 
-  ReportFile file_;
   std::string mode_;
   RunFacts facts_;
   bool anyFinding_ = false;

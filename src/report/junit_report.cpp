@@ -16,14 +16,6 @@ std::string xmlText(const char* text, size_t length) {
 
 std::string xmlText(const std::string& text) { return xmlText(text.data(), text.size()); }
 
-/// A spool file beside the report; removed when the report is done.
-std::FILE* openSpool(const std::string& path) {
-  std::FILE* spool = std::fopen(path.c_str(), "w+b");
-  // Failure lines come by the hundred thousand: few, large writes.
-  if (spool != nullptr) std::setvbuf(spool, nullptr, _IOFBF, 64 * 1024);
-  return spool;
-}
-
 bool append(std::FILE* to, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), to) == text.size();
 }
@@ -42,17 +34,12 @@ bool copySpool(std::FILE* from, ReportFile* report) {
 
 }  // namespace
 
-JunitReport::JunitReport(const std::string& path) : file_(path) {
-  std::string stem = path + ".tarnwick-" + std::to_string(currentProcessId());
-  casesPath_ = stem + ".cases";
-  bodyPath_ = stem + ".body";
-  streams_[0].path = stem + ".stdout";
-  streams_[1].path = stem + ".stderr";
-  cases_ = openSpool(casesPath_);
-  body_ = openSpool(bodyPath_);
+JunitReport::JunitReport(const std::string& path) : FileReport(path) {
+  cases_ = createReportPart(path, "cases", &casesPath_);
+  body_ = createReportPart(path, "body", &bodyPath_);
   if (cases_ == nullptr || body_ == nullptr || !file_.open()) {
     dropSpools();
-    failReport(path);
+    failReportAtStart(path);
   }
 }
 
@@ -63,10 +50,9 @@ void JunitReport::dropSpools() {
     if (*spool != nullptr) std::fclose(*spool);
     *spool = nullptr;
   }
-  deleteFile(casesPath_.c_str());
-  deleteFile(bodyPath_.c_str());
-  for (Stream& stream : streams_) {
-    if (stream.seen) deleteFile(stream.path.c_str());
+  for (std::string* spool : {&casesPath_, &bodyPath_, &streams_[0].path, &streams_[1].path}) {
+    if (!spool->empty()) deleteFile(spool->c_str());
+    spool->clear();
   }
 }
 
@@ -87,7 +73,8 @@ void JunitReport::lineClassified(const ClassifiedLine& line) {
     stream = &streams_[line.logKind == LogKind::toolStdout ? 0 : 1];
     if (!stream->seen) {
       stream->seen = true;
-      stream->spool = openSpool(stream->path);
+      stream->spool = createReportPart(file_.path(), stream == &streams_[0] ? "stdout" : "stderr",
+                                       &stream->path);
       if (stream->spool == nullptr) failed_ = true;
     }
   }
@@ -176,9 +163,13 @@ void JunitReport::closeTestCase() {
   std::rewind(body_);
 }
 
-void JunitReport::runEnded(int status, const char* fatalMessage) {
-  if (logOpen_) closeTestCase();
-  for (Stream& stream : streams_) writeStreamCase(stream);
+void JunitReport::writeEnding(int status, const char* fatalMessage) {
+  // The cases are closed once; a second ending only writes the file again.
+  if (!casesClosed_) {
+    casesClosed_ = true;
+    if (logOpen_) closeTestCase();
+    for (Stream& stream : streams_) writeStreamCase(stream);
+  }
   bool verdictFailed = status != 0;
   uint64_t tests = testCases_ + 1;
   uint64_t failures = failedCases_ + (verdictFailed ? 1 : 0);
@@ -187,6 +178,7 @@ void JunitReport::runEnded(int status, const char* fatalMessage) {
   file_.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" + counts +
               ">\n  <testsuite name=\"tarnwick\"" + counts + " errors=\"0\" skipped=\"0\">\n");
   if (!copySpool(cases_, &file_)) failed_ = true;
+  std::fseek(cases_, 0, SEEK_END);
   std::string verdict = "    <testcase name=\"verdict\" classname=\"tarnwick\">\n";
   if (verdictFailed) {
     std::string message = xmlText(fatalMessage != nullptr ? fatalMessage : "the run failed");
@@ -195,7 +187,4 @@ void JunitReport::runEnded(int status, const char* fatalMessage) {
   }
   verdict += "    </testcase>\n  </testsuite>\n</testsuites>\n";
   file_.write(verdict);
-  // The process may end without destructors: the spools go now.
-  dropSpools();
-  if (failed_ || !file_.commit()) failReport(file_.path());
 }

@@ -20,7 +20,7 @@
 /// file whatever the logs held. Test cases and failure bodies are spooled to
 /// temporary files beside the report, so memory stays flat. The tool's own
 /// output (LogKind::toolStdout, toolStderr) gets a test case per stream.
-class JunitReport : public RunListener {
+class JunitReport : public FileReport {
  public:
   /// Longest failure text kept, in bytes: the JSON report's.
   static constexpr size_t kTextCap = 4096;
@@ -31,7 +31,11 @@ class JunitReport : public RunListener {
   void logStarted(const char* path, LogKind kind) override;
   void lineClassified(const ClassifiedLine& line) override;
   void logFinished(const char* path, LogKind kind, uint64_t lines) override;
-  void runEnded(int status, const char* fatalMessage) override;
+
+ protected:
+  void writeEnding(int status, const char* fatalMessage) override;
+  bool partsIntact() const override { return !failed_; }
+  void dropParts() override { dropSpools(); }
 
  private:
   void closeTestCase();
@@ -39,7 +43,6 @@ class JunitReport : public RunListener {
   static void appendBodyEntry(const ClassifiedLine& line, std::string* entry);
   void dropSpools();
 
-  ReportFile file_;
   std::string casesPath_, bodyPath_;
   std::FILE* cases_ = nullptr;  // finished <testcase> elements
   std::FILE* body_ = nullptr;   // the failure lines of the open log
@@ -50,6 +53,7 @@ class JunitReport : public RunListener {
   uint64_t failedCases_ = 0;
   bool failed_ = false;
   std::string entry_;  // reused from failure to failure
+  bool casesClosed_ = false;
 
   /// The tool's own output under -classifyoutput: a test case per stream,
   /// written at the end, since its lines come between other logs' lines.

@@ -101,6 +101,24 @@ TEST_F(ActionsTest, TheTargetIsTheDestinationAndTheRestJoinedByOneSeparator) {
   }
 }
 
+// Under a file-size limit ("ulimit -f") a large copy fails with the
+// system's text, as any failed write does, instead of killing the run.
+TEST_F(ActionsTest, ACopyPastTheFileSizeLimitFailsWithAMessage) {
+  SKIP_ON_WINDOWS("no file-size limit");
+  writeBuildTree();
+  writeFile("build/big.bin", std::string(300000, 'b'));
+  writeConfig(copyRule("Copied", "drop"), targetPath("build").c_str());
+  writeFile("build.log", "Copied " + targetPath("build/big.bin") + "\nOK\n");
+  RunResult result = runTool("limit_file_size",
+                             {"200000", programPath(), "-cfg", "rules.xml", "-log", "build.log"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "Processing build.log...\nCopied " + targetPath("build/big.bin") +
+                            "\nERROR: Failed to copy '" + targetPath("build/big.bin") + "' to '" +
+                            targetPath("drop/big.bin") + "': File too large\n\n" +
+                            copySummary(1, 0, 0, 0, 1, 0, 1) + "ERROR: File copy failed\n");
+  EXPECT_FALSE(exists("drop/big.bin"));
+}
+
 TEST_F(ActionsTest, NeverOverwritesAndPrintsTheSystemText) {
   writeBuildTree();
   writeFile("drop/c.txt", "older");

@@ -40,7 +40,8 @@ enum class Stderr { kPipe, kJoined, kNull };
 /// closed them.
 RunResult spawn(const std::vector<std::string>& argv, const std::string& folder,
                 const std::string& stdinText, size_t memoryLimit = 0,
-                Stderr stderrGoes = Stderr::kPipe) {
+                Stderr stderrGoes = Stderr::kPipe, const std::string& stdinFile = "",
+                const std::string& stdoutFile = "") {
   RunResult result;
   int in[2], out[2], err[2];
   if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) {
@@ -50,7 +51,19 @@ RunResult spawn(const std::vector<std::string>& argv, const std::string& folder,
   pid_t child = fork();
   if (child == 0) {
     dup2(in[0], 0);
+    if (!stdinFile.empty()) {
+      int file = open(stdinFile.c_str(), O_RDONLY);
+      if (file < 0) _exit(124);
+      dup2(file, 0);
+      close(file);
+    }
     dup2(out[1], 1);
+    if (!stdoutFile.empty()) {
+      int file = open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (file < 0) _exit(124);
+      dup2(file, 1);
+      close(file);
+    }
     if (stderrGoes == Stderr::kNull) {
       int null = open("/dev/null", O_WRONLY);
       dup2(null, 2);
@@ -156,6 +169,15 @@ RunResult E2ETest::run(const std::vector<std::string>& args, const std::string& 
 
 RunResult E2ETest::runWithMemoryLimit(const std::vector<std::string>& args, size_t limitBytes) {
   return spawn(withRunner(programUnderTest(), args), folder_, "", limitBytes);
+}
+
+RunResult E2ETest::runWithStdinFile(const std::vector<std::string>& args, const std::string& rel) {
+  return spawn(withRunner(programUnderTest(), args), folder_, "", 0, Stderr::kPipe, hostPath(rel));
+}
+
+RunResult E2ETest::runWithStdoutFile(const std::vector<std::string>& args, const std::string& rel) {
+  return spawn(withRunner(programUnderTest(), args), folder_, "", 0, Stderr::kPipe, "",
+               hostPath(rel));
 }
 
 RunResult E2ETest::runJoined(const std::vector<std::string>& args) {

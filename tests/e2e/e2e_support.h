@@ -37,6 +37,10 @@ class E2ETest : public ::testing::Test {
   /// run() with the program's address space limited to limitBytes (native
   /// targets only).
   RunResult runWithMemoryLimit(const std::vector<std::string>& args, size_t limitBytes);
+  /// run() with stdin read from the file at rel, as after "< rel".
+  RunResult runWithStdinFile(const std::vector<std::string>& args, const std::string& rel);
+  /// run() with stdout written to the file at rel (made anew), as after "> rel".
+  RunResult runWithStdoutFile(const std::vector<std::string>& args, const std::string& rel);
   /// run() with the program's stderr joined to its stdout, as after 2>&1:
   /// both in out, in the order written.
   RunResult runJoined(const std::vector<std::string>& args);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -1082,6 +1083,56 @@ TEST_F(ExecTest, NamesOutsideAsciiReachTheToolUnchanged) {
   EXPECT_EQ(
       result.out,
       textMode("[argv]\n[\xce\xa9 \xe6\x97\xa5\xe6\x9c\xac]\n[d\xc3\xa9j\xc3\xa0]\n" + kNoTotals));
+}
+
+}  // namespace
+
+namespace {
+
+// A stop request (Ctrl+C, a CI job's timeout, a closed terminal) ends the
+// run as a fatal error does: the message, every report whole with status 1,
+// no temporary or spool file left.
+TEST_F(ExecTest, AStopSignalEndsTheRunWithItsReports) {
+  SKIP_ON_WINDOWS("POSIX signals");
+  struct Row {
+    int signal;
+    std::string message;
+  };
+  const Row rows[] = {
+      {15, "ERROR: Interrupted by SIGTERM"},
+      {2, "ERROR: Interrupted by SIGINT"},
+      {1, "ERROR: Interrupted by SIGHUP"},
+  };
+  for (const Row& row : rows) {
+    for (const char* name : {"r.json", "r.xml", "r.html"}) std::filesystem::remove(hostPath(name));
+    // The tool outlives the signal by far: the run ends without waiting.
+    RunResult result =
+        runExec({"-json", "r.json", "-junit", "r.xml", "-html", "r.html", "-classifyoutput"},
+                {"out:I00020110: ok", "out:E1: bad", "signalparent:" + std::to_string(row.signal),
+                 "sleep:3000", "out:never"});
+    EXPECT_EQ(result.status, 1) << row.message;
+    // The tool's lines may still be on their way, and echoed, when the
+    // signal lands: the message is a line of its own, once.
+    std::string line = row.message + "\n";
+    size_t at = result.out.find(line);
+    ASSERT_NE(at, std::string::npos) << result.out;
+    EXPECT_TRUE(at == 0 || result.out[at - 1] == '\n') << result.out;
+    EXPECT_EQ(result.out.find(line, at + 1), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("never"), std::string::npos) << result.out;
+    std::string json = readFile("r.json");
+    EXPECT_NE(json.find("\"status\":1,\"error\":\"" + row.message + "\""), std::string::npos)
+        << json;
+    std::string junit = readFile("r.xml");
+    EXPECT_NE(junit.find("<failure message=\"" + row.message + "\" type=\"verdict\">"),
+              std::string::npos)
+        << junit;
+    std::string page = readFile("r.html");
+    EXPECT_EQ(page.substr(page.size() - 16), "</body>\n</html>\n") << row.message;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+      std::string name = entry.path().filename().string();
+      EXPECT_TRUE(name[0] != '.' && name.find(".tarnwick-") == std::string::npos) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -436,3 +436,47 @@ TEST_F(LogModeTest, ALogNamedOutsideAsciiIsTheOneRead) {
 }
 
 }  // namespace
+
+namespace {
+
+// "-log - < list.txt" with a rule that appends to list.txt would read its
+// own entries without end: standard input is compared with every file the
+// run writes, as "-log /dev/stdin" is.
+TEST_F(LogModeTest, StandardInputThatTheRunWritesIsRefused) {
+  // Wine hands a redirected stdin over without the file's identity.
+  SKIP_ON_WINDOWS("no identity of standard input under Wine");
+  const std::string config = inRoot(
+      "  <success>^I00020110</success>\n  <list file=\"list.txt\" append=\"yes\">^(I)0</list>\n");
+  struct Row {
+    std::vector<std::string> args;
+    const char* input;
+    std::string out;
+  };
+  const Row rows[] = {
+      {{"-cfg", "rules.xml", "-log", "-"},
+       "list.txt",
+       "ERROR: Listing file 'list.txt' is the log file '-'\n"},
+      {{"-json", "r.json", "-log", "-"}, "r.json", "ERROR: Report 'r.json' is the log file '-'\n"},
+      {{"-cfg", "rules.xml", "-junit", "r.json", "-log", "-"},
+       "r.json",
+       "ERROR: Report 'r.json' is the log file '-'\n"},
+  };
+  for (const Row& row : rows) {
+    writeFile("rules.xml", config);
+    writeFile("list.txt", kSuccess);
+    writeFile("r.json", kSuccess);
+    RunResult result = runWithStdinFile(row.args, row.input);
+    EXPECT_EQ(result.status, 1) << row.out;
+    EXPECT_EQ(result.out, textMode(row.out)) << row.out;
+    EXPECT_EQ(readFile("list.txt"), kSuccess) << row.out;
+    EXPECT_EQ(readFile("r.json"), kSuccess) << row.out;
+  }
+  // Another file on standard input is read as ever.
+  writeFile("b.log", kSuccess);
+  RunResult result = runWithStdinFile({"-cfg", "rules.xml", "-log", "-"}, "b.log");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, textMode("Processing -...\n" + summary(1, 0, 0, 0, 0)));
+  EXPECT_EQ(readFile("list.txt"), std::string(kSuccess) + textMode("I\n"));
+}
+
+}  // namespace

@@ -1,7 +1,10 @@
 // Reports for CI end to end: the JSON and JUnit files read back, GitHub
 // annotations, the quality gates, logs on standard input, and each way a
 // run can end with reports asked for.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <tinyxml.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -102,6 +105,10 @@ TEST_F(ReportsTest, OptionErrorsPrintTheUsage) {
        "-maxunmatched requires a non-negative decimal number"},
       {{"-json", "r.out", "-junit", "r.out", "-log", "a.log"},
        "-json and -junit name the same file"},
+      {{"-json", "r.out", "-junit", "./r.out", "-log", "a.log"},
+       "-json and -junit name the same file"},
+      {{"-junit", "r.out", "-html", E2ETest::targetPath("r.out"), "-log", "a.log"},
+       "-junit and -html name the same file"},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
@@ -109,6 +116,22 @@ TEST_F(ReportsTest, OptionErrorsPrintTheUsage) {
     EXPECT_EQ(result.out, textMode(usageText(row.message))) << row.message;
   }
   EXPECT_FALSE(exists("r.out"));
+  if (windowsTarget()) {
+    // The file system ignores case and takes '/' for '\'.
+    makeFolder("out");
+    const Row windows[] = {
+        {{"-json", "Rep.json", "-junit", "rep.JSON", "-log", "a.log"},
+         "-json and -junit name the same file"},
+        {{"-json", "out\\r.json", "-html", "out/r.json", "-log", "a.log"},
+         "-json and -html name the same file"},
+    };
+    for (const Row& row : windows) {
+      RunResult result = run(row.args);
+      EXPECT_EQ(result.status, 1) << row.message;
+      EXPECT_EQ(result.out, textMode(usageText(row.message))) << row.message;
+    }
+    EXPECT_EQ(leftovers(), 0);
+  }
 }
 
 TEST_F(ReportsTest, AReportWhoseFolderIsMissingStopsTheRunBeforeTheLogIsRead) {
@@ -123,6 +146,209 @@ TEST_F(ReportsTest, AReportWhoseFolderIsMissingStopsTheRunBeforeTheLogIsRead) {
   RunResult exec = runExec({"-json", targetRelative("missing/r.json")}, {"out:ran"});
   EXPECT_EQ(exec.out, textMode("ERROR: Report folder for '" + targetRelative("missing/r.json") +
                                "' does not exist\n"));
+}
+
+// Checked before the purge and before the tool runs: nothing is written
+// over the file, and no report, listing entry or tool output appears.
+TEST_F(ReportsTest, AReportThatIsAFileTheRunReadsIsRefusedAtTheStart) {
+  const std::string config =
+      inRoot("  <success>^I00020110</success>\n  <list file=\"list.txt\">^I0+(2)</list>\n");
+  struct Row {
+    const char* what;
+    std::vector<std::string> args;
+    std::string out;
+  };
+  const std::string dotted = targetRelative("./b.log");
+  std::vector<Row> rows = {
+      {"the log",
+       {"-log", "b.log", "-json", "b.log"},
+       "ERROR: Report 'b.log' is the log file 'b.log'\n"},
+      {"the log spelt otherwise",
+       {"-log", "b.log", "-junit", dotted},
+       "ERROR: Report '" + dotted + "' is the log file 'b.log'\n"},
+      {"the log by its absolute name",
+       {"-log", "b.log", "-html", targetPath("b.log")},
+       "ERROR: Report '" + targetPath("b.log") + "' is the log file 'b.log'\n"},
+      {"a link to the log",
+       {"-log", "b.log", "-json", "linked.log"},
+       "ERROR: Report 'linked.log' is the log file 'b.log'\n"},
+      {"the configuration",
+       {"-cfg", "rules.xml", "-log", "b.log", "-junit", "rules.xml"},
+       "ERROR: Report 'rules.xml' is the configuration file 'rules.xml'\n"},
+      {"a listing file",
+       {"-cfg", "rules.xml", "-log", "b.log", "-html", "list.txt"},
+       "ERROR: Report 'list.txt' is the listing file 'list.txt'\n"},
+      {"a listing file, after the other reports were made",
+       {"-cfg", "rules.xml", "-json", "r.json", "-junit", "r.xml", "-html", "list.txt", "-log",
+        "b.log"},
+       "ERROR: Report 'list.txt' is the listing file 'list.txt'\n"},
+      {"the -o log, yet to be written",
+       {"-json", "out.log", "-exec", tool(), "out:ran", "logline:I00020110: ok", "-o", "out.log"},
+       "ERROR: Report 'out.log' is the log file 'out.log'\n"},
+      {"the last -oa log",
+       {"-junit", dotted, "-exec", tool(), "out:ran", "-o", "a.log", "-oa", "b.log"},
+       "ERROR: Report '" + dotted + "' is the log file 'b.log'\n"},
+  };
+  if (windowsTarget()) {
+    rows.push_back({"the configuration in other case",
+                    {"-cfg", "rules.xml", "-log", "b.log", "-junit", "RULES.XML"},
+                    "ERROR: Report 'RULES.XML' is the configuration file 'rules.xml'\n"});
+  }
+  for (const Row& row : rows) {
+    writeFile("b.log", kSuccessLine);
+    writeFile("list.txt", "an earlier entry\n");
+    writeFile("rules.xml", config);
+    std::filesystem::remove(hostPath("linked.log"));
+    std::filesystem::create_hard_link(hostPath("b.log"), hostPath("linked.log"));
+    RunResult result = run(row.args);
+    EXPECT_EQ(result.status, 1) << row.what;
+    EXPECT_EQ(result.out, textMode(row.out)) << row.what;
+    EXPECT_EQ(readFile("b.log"), kSuccessLine) << row.what;
+    EXPECT_EQ(readFile("rules.xml"), config) << row.what;
+    EXPECT_EQ(readFile("list.txt"), "an earlier entry\n") << row.what;
+    for (const char* never : {"out.log", "a.log", "r.json", "r.xml"}) {
+      EXPECT_FALSE(exists(never)) << row.what << ": " << never;
+    }
+    EXPECT_EQ(leftovers(), 0) << row.what;
+  }
+}
+
+TEST_F(ReportsTest, AReportThatCanNeverBeWrittenIsRefusedAtTheStart) {
+  makeFolder("taken");
+  const std::string longName = std::string(300, 'n') + ".json";
+  struct Row {
+    std::vector<std::string> report;
+    std::string out;
+  };
+  const std::string slashed = "taken" + std::string(1, separator());
+  const Row rows[] = {
+      {{"-json", "taken"}, "ERROR: Report 'taken' is a folder\n"},
+      {{"-junit", slashed}, "ERROR: Report '" + slashed + "' is a folder\n"},
+      {{"-html", "."}, "ERROR: Report '.' is a folder\n"},
+      {{"-json", longName},
+       "ERROR: Report '" + longName + "' has a name longer than the file system allows\n"},
+      {{"-json", "r.json", "-junit", "gone" + std::string(1, separator())},
+       "ERROR: Report folder for 'gone" + std::string(1, separator()) + "' does not exist\n"},
+  };
+  for (const Row& row : rows) {
+    for (bool exec : {false, true}) {
+      writeFile("b.log", kSuccessLine);
+      std::vector<std::string> args = row.report;
+      if (exec) {
+        args.insert(args.end(), {"-exec", tool(), "out:ran"});
+      } else {
+        args.insert(args.end(), {"-log", "b.log"});
+      }
+      RunResult result = run(args);
+      EXPECT_EQ(result.status, 1) << row.out;
+      EXPECT_EQ(result.out, textMode(row.out)) << row.out;
+      EXPECT_EQ(leftovers(), 0) << row.out;
+      EXPECT_FALSE(exists("r.json")) << row.out;
+    }
+  }
+}
+
+// A file-size limit (as "ulimit -f" sets) makes the big report's writes
+// fail part-way; the process is not killed, that report leaves nothing, and
+// the small one is still written whole, saying why the run failed.
+TEST_F(ReportsTest, AReportCutShortLeavesNothingAndTheOthersSayWhy) {
+  SKIP_ON_WINDOWS("no file-size limit");
+  std::string log = kSuccessLine;
+  for (int i = 0; i < 3000; ++i) log += "an unmatched line " + std::string(80, 'u') + "\n";
+  log += "E1: one failure\n";
+  writeFile("b.log", log);
+  struct Row {
+    const char* what;
+    std::vector<std::string> reports;
+    const char* lost;
+  };
+  const Row rows[] = {
+      {"json lost", {"-json", "r.json", "-junit", "r.xml"}, "r.json"},
+      {"html lost", {"-junit", "r.xml", "-html", "r.html"}, "r.html"},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> args = {"200000", programPath()};
+    args.insert(args.end(), row.reports.begin(), row.reports.end());
+    args.insert(args.end(), {"-maxunmatched", "5000", "-log", "b.log"});
+    for (const char* name : {"r.json", "r.xml", "r.html"}) {
+      std::filesystem::remove(hostPath(name));
+    }
+    RunResult result = runTool("limit_file_size", args);
+    std::string message = "ERROR: Unable to write report '" + std::string(row.lost) + "'";
+    EXPECT_EQ(result.status, 1) << row.what;
+    EXPECT_NE(result.out.find("failures detected\n" + message + "\n"), std::string::npos)
+        << row.what << "\n"
+        << result.out;
+    EXPECT_FALSE(exists(row.lost)) << row.what;
+    EXPECT_EQ(leftovers(), 0) << row.what;
+    TiXmlDocument junit = readJunit("r.xml");
+    const TiXmlElement* suite =
+        TiXmlHandle(&junit).FirstChild("testsuites").FirstChild("testsuite").ToElement();
+    ASSERT_NE(suite, nullptr) << row.what;
+    const TiXmlElement* verdict = suite->FirstChildElement("testcase");
+    while (verdict != nullptr && std::string(verdict->Attribute("name")) != "verdict") {
+      verdict = verdict->NextSiblingElement("testcase");
+    }
+    ASSERT_NE(verdict, nullptr) << row.what;
+    const TiXmlElement* failure = verdict->FirstChildElement("failure");
+    ASSERT_NE(failure, nullptr) << row.what;
+    EXPECT_EQ(failure->Attribute("message"), message) << row.what;
+  }
+}
+
+// A device, FIFO or the run's own stdout is written into, never replaced;
+// a link keeps pointing at a report that replaced its target whole.
+TEST_F(ReportsTest, ReportsGoIntoDevicesPipesAndThroughLinks) {
+  SKIP_ON_WINDOWS("FIFOs and /dev/stdout are POSIX");
+  writeFile("b.log", std::string(kSuccessLine) + "E1: bad\n");
+  const std::string console =
+      "Processing b.log...\nE1: bad\n" + summary(1, 1, 0, 0, 0) + "1 failures detected\n";
+
+  // stdout redirected to a file of the test: the report follows the run's
+  // own lines there.
+  RunResult result = runWithStdoutFile({"-json", "/dev/stdout", "-log", "b.log"}, "out.txt");
+  EXPECT_EQ(result.status, 0);
+  std::string out = readFile("out.txt");
+  ASSERT_EQ(out.compare(0, console.size(), console), 0) << out;
+  Json report = Json::parse(out.substr(console.size()));
+  EXPECT_EQ(report["counts"]["failure"], 1);
+  EXPECT_EQ(leftovers(), 0);
+
+  // A FIFO with a reader already there takes the report and stays a FIFO.
+  ASSERT_EQ(mkfifo(hostPath("r.fifo").c_str(), 0600), 0);
+  int reader = open(hostPath("r.fifo").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  result = run({"-junit", "r.fifo", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, console);
+  std::string piped;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(reader, buffer, sizeof buffer)) > 0) piped.append(buffer, got);
+  close(reader);
+  EXPECT_EQ(piped.rfind("<?xml", 0), 0u) << piped;
+  EXPECT_NE(piped.find("</testsuites>\n"), std::string::npos) << piped;
+  struct stat status;
+  ASSERT_EQ(lstat(hostPath("r.fifo").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+  // Links, one to an earlier report and one to a report yet to be made.
+  makeFolder("kept");
+  writeFile("kept/r.json", "an earlier report");
+  ASSERT_EQ(symlink("kept/r.json", hostPath("r.json").c_str()), 0);
+  ASSERT_EQ(symlink("kept/new.html", hostPath("new.html").c_str()), 0);
+  result = run({"-json", "r.json", "-html", "new.html", "-log", "b.log"});
+  EXPECT_EQ(result.status, 0);
+  for (const char* link : {"r.json", "new.html"}) {
+    ASSERT_EQ(lstat(hostPath(link).c_str(), &status), 0);
+    EXPECT_TRUE(S_ISLNK(status.st_mode)) << link;
+  }
+  EXPECT_EQ(readJson("kept/r.json")["counts"]["failure"], 1);
+  EXPECT_EQ(readFile("kept/new.html").rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_EQ(leftovers(), 0);
+  for (const auto& entry : std::filesystem::directory_iterator(hostPath("kept"))) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+  }
 }
 
 TEST_F(ReportsTest, JsonFindingsKnowTheirLogAndLineAcrossLineEnds) {
@@ -275,11 +501,10 @@ TEST_F(ReportsTest, EveryWayARunEndsIsReported) {
 
 TEST_F(ReportsTest, AReportThatCannotBeWrittenEndsTheRun) {
   writeFile("b.log", kSuccessLine);
-  makeFolder("taken.json");  // a folder cannot be replaced by the report
+  makeFolder("taken.json");  // a folder cannot be replaced by the report: known at the start
   RunResult result = run({"-json", "taken.json", "-log", "b.log"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out, textMode("Processing b.log...\n" + summary(1, 0, 0, 0, 0) +
-                                 "ERROR: Unable to write report 'taken.json'\n"));
+  EXPECT_EQ(result.out, textMode("ERROR: Report 'taken.json' is a folder\n"));
   EXPECT_EQ(leftovers(), 0);
 }
 

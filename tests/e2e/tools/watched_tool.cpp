@@ -34,6 +34,8 @@
 //                        inherited (as compiler servers are started)
 //   exit:N               ends with exit code N (after the logs are written)
 //   raise:term           ends by raising SIGTERM
+//   signalparent:N       sends signal N to the program that started it (POSIX;
+//                        prints "unsupported" elsewhere)
 //   launch FILE PROG ARGS...  (as the only mode) runs PROG with stdout and stderr
 //                        into FILE, waits, and prints "status N"
 //   together N FILE PROG ARGS...  (as the only mode) runs N copies of PROG at once,
@@ -209,6 +211,8 @@ int main(int argc, char** argv) {
       char buffer[4096];
       while (size_t got = std::fread(buffer, 1, sizeof buffer, stdin)) total += got;
       put(stdout, "stdin: " + std::to_string(total) + " bytes" + eol);
+    } else if (startsWith(word, "signalparent:", &rest)) {
+      if (!signalParent(std::atoi(rest.c_str()))) put(stdout, "unsupported\n");
     } else if (startsWith(word, "sleep:", &rest)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(rest.c_str())));
     } else if (startsWith(word, "logline:", &rest)) {

@@ -38,4 +38,8 @@ std::vector<int> runTogether(int count, const std::string& program,
 bool serveOnce(const std::string& path, const std::string& content,
                const std::function<void()>& announce, int timeoutMs);
 
+/// Sends signal to the process that started this one; false where the
+/// system has no such signals.
+bool signalParent(int signal);
+
 #endif

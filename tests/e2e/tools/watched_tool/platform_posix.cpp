@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -102,3 +103,5 @@ bool serveOnce(const std::string& path, const std::string& content,
   unlink(path.c_str());
   return served;
 }
+
+bool signalParent(int signal) { return kill(getppid(), signal) == 0; }

@@ -175,3 +175,5 @@ bool serveOnce(const std::string& path, const std::string& content,
   CloseHandle(pipe);
   return connected;
 }
+
+bool signalParent(int /*signal*/) { return false; }
