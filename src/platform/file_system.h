@@ -84,6 +84,11 @@ bool isOpenFolder(std::FILE* file);
 /// when the move failed (from is then left as it was).
 bool replaceFile(const char* from, const char* to);
 
+/// std::fopen(path, mode), also for a name too long for the narrow calls on
+/// Windows (there the wide call with the long-path prefix); null with errno
+/// set when the file does not open. The caller closes the stream.
+std::FILE* openFile(const char* path, const char* mode);
+
 /// The running process's id, for names of temporary files.
 unsigned long currentProcessId();
 

@@ -257,6 +257,8 @@ bool isOpenFolder(std::FILE* file) {
 
 bool replaceFile(const char* from, const char* to) { return std::rename(from, to) == 0; }
 
+std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
 unsigned long currentProcessId() { return static_cast<unsigned long>(getpid()); }
 
 std::FILE* binaryStandardInput() { return stdin; }

@@ -19,7 +19,7 @@ std::string xmlText(const char* text, size_t length) {
 std::string xmlText(const std::string& text) { return xmlText(text.data(), text.size()); }
 
 /// A spool file beside the report; removed when the report is done.
-std::FILE* openSpool(const std::string& path) { return std::fopen(path.c_str(), "w+b"); }
+std::FILE* openSpool(const std::string& path) { return openFile(path.c_str(), "w+b"); }
 
 bool append(std::FILE* to, const std::string& text) {
   return std::fwrite(text.data(), 1, text.size(), to) == text.size();

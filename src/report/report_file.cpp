@@ -38,7 +38,7 @@ ReportFile::~ReportFile() {
 }
 
 bool ReportFile::open() {
-  stream_ = std::fopen(temporary_.c_str(), "wb");
+  stream_ = openFile(temporary_.c_str(), "wb");
   return stream_ != nullptr;
 }
 
@@ -61,7 +61,7 @@ ReportSpool::ReportSpool(const std::string& reportPath, const char* kind)
     : path_(reportPath + ".tarnwick-" + std::to_string(currentProcessId()) + "." + kind) {}
 
 bool ReportSpool::open() {
-  stream_ = std::fopen(path_.c_str(), "w+b");
+  stream_ = openFile(path_.c_str(), "w+b");
   return stream_ != nullptr;
 }
 

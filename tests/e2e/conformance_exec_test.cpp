@@ -51,14 +51,19 @@ TEST_F(ConformanceExecTest, TheCommandLineAndTheWordsTheToolReceives) {
       {"two trailing backslashes", {"two\\\\"}, " \"two\\\\\\\\\"", "[two\\\\]\n"},
       {"only a backslash", {"\\"}, " \"\\\\\"", "[\\]\n"},
       {"two hundred backslashes", {many}, " \"" + many + many + "\"", "[" + many + "]\n"},
-      // A word with a double quote goes as written: its quoting is the tool's.
+      // A double quote inside a word is escaped, and so are the backslashes
+      // before it: the tool gets the word as it was.
       {"quoted inside",
-       {"say \"hi there\"", "x"},
-       " say \"hi there\" \"x\"",
-       "[say]\n[hi there]\n[x]\n"},
-      {"escaped quote", {"a\\\"b"}, " a\\\"b", "[a\"b]\n"},
-      {"two backslashes before a quote", {"a\\\\\"b\""}, " a\\\\\"b\"", "[a\\b]\n"},
-      {"quote and a trailing backslash", {"x\"y\\"}, " x\"y\\", "[xy\\]\n"},
+       {R"(say "hi there")", "x"},
+       R"( "say \"hi there\"" "x")",
+       "[say \"hi there\"]\n[x]\n"},
+      {"escaped quote", {R"(a\"b)"}, R"( "a\\\"b")", "[a\\\"b]\n"},
+      {"two backslashes before a quote", {R"(a\\"b")"}, R"( "a\\\\\"b\"")", "[a\\\\\"b\"]\n"},
+      {"quote and a trailing backslash", {R"(x"y\)"}, R"( "x\"y\\")", "[x\"y\\]\n"},
+      {"a value in quotes",
+       {R"(-DVERSION="1.0")"},
+       R"( "-DVERSION=\"1.0\"")",
+       "[-DVERSION=\"1.0\"]\n"},
   };
   for (const Row& row : rows) {
     std::vector<std::string> words = {"argv"};
@@ -370,15 +375,16 @@ TEST_F(ConformanceExecTest, SanitizeRewritesEveryWordAndOnlyBeforeExec) {
        {"-debug", "-sanitize", "-exec", "no\\\\such\\\\\\tool"},
        "cmd = [\"no\\such\\\\tool\"]\n"
        "ERROR: Execute - Couldn't create process, \"no\\such\\\\tool\"\n"
-       "ERROR: Failed to start '\"no\\such\\\\tool\"'\n",
+       "ERROR: Failed to start '\"no\\such\\\\tool\"': " +
+           noSuchProgramText() + "\n",
        1},
       {"after -exec it is the tool's word",
        {"-exec", tool(), "argv", "-sanitize", "a\\\\b"},
        "[argv]\n[-sanitize]\n[a\\\\b]\n" + kNoTotals,
        1},
-      {"a quote left behind is the tool's",
+      {"a quote reaches the tool with the rewritten backslashes",
        {"-sanitize", "-exec", tool(), "argv", "a\\\\\\\\\"b\""},
-       "[argv]\n[a\\b]\n" + kNoTotals,
+       "[argv]\n[a\\\\\"b\"]\n" + kNoTotals,
        1},
       {"the log path is the rewritten word",
        {"-sanitize", "-exec", tool(), "logline:I00020110: built", "-o", "sub\\\\out.log"},
@@ -419,14 +425,18 @@ TEST_F(ConformanceExecTest, AToolThatDoesNotStartAfterTheWarning) {
     std::string out;
   };
   const std::string failed = "ERROR: Execute - Couldn't create process, ";
+  const std::string notFound = noSuchProgramText();
   const Row rows[] = {
-      {{"-exec", "-o"}, kWarning + failed + "\"-o\"\nERROR: Failed to start '\"-o\"'\n"},
+      {{"-exec", "-o"},
+       kWarning + failed + "\"-o\"\nERROR: Failed to start '\"-o\"': " + notFound + "\n"},
       {{"-debug", "-exec", "-oa"},
        kWarning + std::string("cmd = [\"-oa\"]\n") + failed +
-           "\"-oa\"\nERROR: Failed to start '\"-oa\"'\n"},
+           "\"-oa\"\nERROR: Failed to start '\"-oa\"': " + notFound + "\n"},
+      // The program name takes no escapes: one with a quote goes as written.
       {{"-exec", "no-such-tool \"x\"", "y\\"},
        failed +
-           "no-such-tool \"x\" \"y\\\\\"\nERROR: Failed to start 'no-such-tool \"x\" \"y\\\\\"'\n"},
+           "no-such-tool \"x\" \"y\\\\\"\nERROR: Failed to start 'no-such-tool \"x\" \"y\\\\\"': " +
+           notFound + "\n"},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);

@@ -43,7 +43,8 @@ TEST_F(ExecTest, TheCommandStartsAfterExec) {
       {{"-log", "a.log", "-exec"}, usageText("-exec requires a command to run")},
       {{"-exec", "-exec"},
        "ERROR: Execute - Couldn't create process, \"-exec\"\n"
-       "ERROR: Failed to start '\"-exec\"'\n"},
+       "ERROR: Failed to start '\"-exec\"': " +
+           noSuchProgramText() + "\n"},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
@@ -158,11 +159,12 @@ TEST_F(ExecTest, TheToolGetsEachWordAsItWas) {
     args.push_back(word);
     seen += "[" + word + "]\n";
   }
-  // A word with a double quote goes as it is, so its quoting is the tool's.
-  args.push_back("say \"hi there\"");
-  seen += "[say]\n[hi there]\n";
-  args.push_back("a\\\"b");
-  seen += "[a\"b]\n";
+  // Words with double quotes reach the tool whole too, backslashes and all.
+  for (const char* word : {R"(say "hi there")", R"(a\"b)", R"(-DVERSION="1.0")", R"(x"y)", R"(")",
+                           R"(\\"\)", "\t\"\t", R"(echo "hello world"; echo second)"}) {
+    args.push_back(word);
+    seen += "[" + std::string(word) + "]\n";
+  }
   args.push_back("-o");
   seen += "[-o]\n";
   RunResult result = runExec({}, args);
@@ -357,13 +359,20 @@ TEST_F(ExecTest, AToolThatDoesNotStartEndsTheRun) {
     std::vector<std::string> args;
     std::string commandLine;
     bool debug;
+    std::string reason;  // the system's, after the command line
   };
+  const std::string notFound = noSuchProgramText();
+  // POSIX refuses a file without execute permission and a folder alike.
+  const std::string notRunnable = windowsTarget() ? "" : "Permission denied";
   const Row rows[] = {
-      {{"-exec", "no-such-tool-here", "a b"}, "\"no-such-tool-here\" \"a b\"", false},
-      {{"-debug", "-exec", "no-such-tool-here"}, "\"no-such-tool-here\"", true},
-      {{"-exec", targetPath("plain.txt")}, "\"" + targetPath("plain.txt") + "\"", false},
-      {{"-exec", targetPath("")}, "\"" + targetPath("") + "\"", false},
-      {{"-exec", ""}, "\"\"", false},
+      {{"-exec", "no-such-tool-here", "a b"}, "\"no-such-tool-here\" \"a b\"", false, notFound},
+      {{"-debug", "-exec", "no-such-tool-here"}, "\"no-such-tool-here\"", true, notFound},
+      {{"-exec", targetPath("plain.txt")},
+       "\"" + targetPath("plain.txt") + "\"",
+       false,
+       notRunnable},
+      {{"-exec", targetPath("")}, "\"" + targetPath("") + "\"", false, notRunnable},
+      {{"-exec", ""}, "\"\"", false, windowsTarget() ? "" : notFound},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
@@ -371,7 +380,8 @@ TEST_F(ExecTest, AToolThatDoesNotStartEndsTheRun) {
     EXPECT_EQ(result.out,
               textMode((row.debug ? "cmd = [" + row.commandLine + "]\n" : std::string()) +
                        "ERROR: Execute - Couldn't create process, " + row.commandLine +
-                       "\nERROR: Failed to start '" + row.commandLine + "'\n"))
+                       "\nERROR: Failed to start '" + row.commandLine + "'" +
+                       (row.reason.empty() ? "" : ": " + row.reason) + "\n"))
         << row.commandLine;
     EXPECT_EQ(result.err, "");
   }
