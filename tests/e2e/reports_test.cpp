@@ -365,6 +365,25 @@ TEST_F(ReportsTest, ExecModeReportsTheToolAndItsExitCode) {
             "ERROR: Failed to start '\"no-such-tool-anywhere\"': " + noSuchProgramText());
 }
 
+TEST_F(ReportsTest, LongReportNamesAreWritten) {
+  // On Windows a name of 248 characters or more needs the wide calls; a
+  // report's temporary file has a longer name than the report.
+  writeFile("build.log", "I00020110: ok\n");
+  const size_t start = targetPath("").size() + 1;
+  for (size_t length : {240u, 246u, 248u, 270u}) {
+    const std::string folder(length - start - std::string("/r.json").size(), 'j');
+    makeFolder(folder);
+    ASSERT_EQ(targetPath(folder + "/r.json").size(), length);
+    RunResult result =
+        run({"-json", targetPath(folder + "/r.json"), "-junit", targetPath(folder + "/r.xml"),
+             "-html", targetPath(folder + "/r.html"), "-log", "build.log"});
+    EXPECT_EQ(result.status, 0) << length << ": " << result.out;
+    EXPECT_EQ(readJson(folder + "/r.json")["status"], 0) << length;
+    EXPECT_TRUE(exists(folder + "/r.xml")) << length;
+    EXPECT_TRUE(exists(folder + "/r.html")) << length;
+  }
+}
+
 TEST_F(ReportsTest, CopiesAndListingsAreReported) {
   writeBuildTree();
   writeFile("rules.xml",
