@@ -166,6 +166,7 @@ void readStderr(const PipeRead& read) { consume(read, onStderrLine, kStderrLog);
 
 int execMode(int wordCount, char** words, bool classifyToolOutput, bool exitCodeJudged) {
   classifyOutput = classifyToolOutput;
+  lastExecuteError = ExecuteError();
   const char* logPath = findLogPath(wordCount, words, true);
   char* commandLine = buildCommandLine(wordCount, words);
   if (debugEnabled) runRecord.message("cmd = [%s]\n", commandLine);

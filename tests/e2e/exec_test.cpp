@@ -362,17 +362,19 @@ TEST_F(ExecTest, AToolThatDoesNotStartEndsTheRun) {
     std::string reason;  // the system's, after the command line
   };
   const std::string notFound = noSuchProgramText();
-  // POSIX refuses a file without execute permission and a folder alike.
-  const std::string notRunnable = windowsTarget() ? "" : "Permission denied";
+  // POSIX refuses a file without execute permission and a folder alike;
+  // the Windows texts are Wine's, which leaves the system's %1 as it is.
+  const std::string notProgram = windowsTarget() ? "Bad EXE format for %1." : "Permission denied";
+  const std::string folder = windowsTarget() ? "Access denied." : "Permission denied";
   const Row rows[] = {
       {{"-exec", "no-such-tool-here", "a b"}, "\"no-such-tool-here\" \"a b\"", false, notFound},
       {{"-debug", "-exec", "no-such-tool-here"}, "\"no-such-tool-here\"", true, notFound},
       {{"-exec", targetPath("plain.txt")},
        "\"" + targetPath("plain.txt") + "\"",
        false,
-       notRunnable},
-      {{"-exec", targetPath("")}, "\"" + targetPath("") + "\"", false, notRunnable},
-      {{"-exec", ""}, "\"\"", false, windowsTarget() ? "" : notFound},
+       notProgram},
+      {{"-exec", targetPath("")}, "\"" + targetPath("") + "\"", false, folder},
+      {{"-exec", ""}, "\"\"", false, windowsTarget() ? "Invalid parameter." : notFound},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
