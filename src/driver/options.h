@@ -47,8 +47,9 @@ struct OptionRow {
   /// The value as --help and the completion show it ("<logfile>"); empty
   /// for a switch.
   const char* valueText;
-  /// How the completion completes the value: "file", "file:<ext>", or ""
-  /// (nothing to offer).
+  /// How the completion completes the value: "file", "file:<ext>" (files
+  /// ending so), "command" (a command line) or "" (nothing to offer); a
+  /// test holds completion/tarnwick to it.
   const char* completion;
   /// The usage error when the value is missing (next only).
   const char* missing;

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -89,6 +90,45 @@ TEST(OptionsTest, TheCompletionOffersEveryOptionAndSkipsEveryValue) {
     if (optionTable()[i].value == OptionValue::next) expected.insert(optionTable()[i].name);
   }
   EXPECT_EQ(withValue, expected);
+}
+
+/// How the completion completes the value after each option of its
+/// "case $prev" block, in the table's terms: "file", "file:<ext>" or "".
+std::map<std::string, std::string> completionValues(const std::string& script) {
+  std::map<std::string, std::string> values;
+  std::istringstream lines(script.substr(script.find("case $prev in")));
+  std::string line;
+  std::vector<std::string> pending;
+  while (std::getline(lines, line) && line.find("esac") == std::string::npos) {
+    size_t first = line.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    line = line.substr(first);
+    if (line[0] == '-' && line.back() == ')') {
+      std::istringstream words(line.substr(0, line.size() - 1));
+      std::string word;
+      while (words >> word) {
+        if (word != "|") pending.push_back(word);
+      }
+      continue;
+    }
+    std::string value;
+    if (line == "_filedir") value = "file";
+    if (line.rfind("_filedir ", 0) == 0) value = "file:" + line.substr(9);
+    if (line == "_filedir" || line.rfind("_filedir ", 0) == 0 || line == "return") {
+      for (const std::string& option : pending) values.emplace(option, value);
+      pending.clear();
+    }
+  }
+  return values;
+}
+
+TEST(OptionsTest, TheCompletionCompletesEachValueAsTheTableSays) {
+  std::map<std::string, std::string> expected;
+  for (size_t i = 0; i < optionCount(); ++i) {
+    const OptionRow& row = optionTable()[i];
+    if (row.value == OptionValue::next) expected[row.name] = row.completion;
+  }
+  EXPECT_EQ(completionValues(textOf(TARNWICK_SOURCE_DIR "/completion/tarnwick")), expected);
 }
 
 TEST(OptionsTest, HelpListsEveryOption) {
