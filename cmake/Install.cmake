@@ -8,6 +8,8 @@ if(WIN32)
   # A zip to unpack anywhere: the program at the top, beside its papers.
   install(TARGETS tarnwick RUNTIME DESTINATION .)
   install(FILES README.md LICENSE CHANGELOG.md DESTINATION .)
+  # The README shows the report's picture and names the JSON report's schema.
+  install(FILES docs/report.png docs/report.schema.json DESTINATION docs)
   install(FILES examples/build.log examples/rules.xml DESTINATION examples)
   install(DIRECTORY rules/ DESTINATION rules OPTIONAL)
 else()
@@ -15,6 +17,8 @@ else()
   install(FILES docs/tarnwick.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES completion/tarnwick DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   install(FILES README.md docs/report.schema.json DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # Where the installed README's picture link (docs/report.png) finds it.
+  install(FILES docs/report.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
   install(FILES examples/build.log examples/rules.xml DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   install(DIRECTORY rules/ DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick/rules OPTIONAL)
 endif()

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/options.h"
 #include "tarnwick_version.h"
 
 InformationRequest informationRequest(int argc, const char* const* argv) {
@@ -17,6 +18,7 @@ bool answerInformationRequest(int argc, const char* const* argv) {
     case InformationRequest::help:
       printBanner();
       printUsage();
+      printOptionList();
       break;
     case InformationRequest::version:
       std::printf("tarnwick %s\n", TARNWICK_VERSION);

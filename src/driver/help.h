@@ -10,7 +10,8 @@ enum class InformationRequest { none, help, version };
 /// command-line error) and yields none.
 InformationRequest informationRequest(int argc, const char* const* argv);
 
-/// Prints the answer on stdout when the command line is such a request;
+/// Prints the answer on stdout when the command line is such a request (for
+/// --help the banner, the usage text and the list of options);
 /// returns whether it was one (the run is then over, with status 0).
 bool answerInformationRequest(int argc, const char* const* argv);
 

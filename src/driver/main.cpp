@@ -14,10 +14,12 @@
 #include "analysis/log_reader.h"
 #include "base/fatal.h"
 #include "driver/help.h"
+#include "driver/options.h"
 #include "driver/report_checks.h"
 #include "driver/usage.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/process.h"
 #include "platform/signals.h"
 #include "platform/text_output.h"
 #include "record/run_record.h"
@@ -35,118 +37,6 @@
 #include "scan/code_scan.h"
 
 namespace {
-
-struct CommandLine {
-  bool execRequested = false;
-  bool logRequested = false;
-  bool scanRequested = false;
-  bool sanitizeRequested = false;
-  const char* logFileName = nullptr;  // shared by -log and -scan
-  const char* configFileName = nullptr;
-  int commandStart = 0;
-  // Reports and gates: none of them changes a run that does not ask.
-  const char* jsonFile = nullptr;
-  const char* junitFile = nullptr;
-  const char* htmlFile = nullptr;
-  bool github = false;
-  bool toolStatusGate = false;
-  bool classifyOutput = false;
-  long long maxFailures = -1;  // -1: no gate
-  long long maxUnmatched = -1;
-  // The first word before -exec that begins with "-" and is no option;
-  // only a configuration that asks for strict options refuses it.
-  const char* unknownOption = nullptr;
-};
-
-/// The value of a gate option: a non-negative decimal number (saturating).
-long long gateValue(const char* option, const char* text) {
-  std::string usage = std::string(option) + " requires a non-negative decimal number";
-  if (*text == '\0') exitWithUsage(usage.c_str());
-  long long value = 0;
-  for (const char* p = text; *p != '\0'; ++p) {
-    if (*p < '0' || *p > '9') exitWithUsage(usage.c_str());
-    value = value > (LLONG_MAX - 9) / 10 ? LLONG_MAX : value * 10 + (*p - '0');
-  }
-  return value;
-}
-
-/// "-Dname=value": split at the first "=" and defined at once.
-void defineVariable(const char* argument) {
-  const char* text = argument + 2;
-  const char* equals = std::strchr(text, '=');
-  if (equals == nullptr) exitWithUsage("Argument must be of the form -Dname=value");
-  std::string name(text, equals);
-  variables.define(name.c_str(), std::string(equals + 1));
-}
-
-CommandLine walkOptions(int argc, char** argv) {
-  CommandLine options;
-  for (int i = 1; i < argc; ++i) {
-    const char* argument = argv[i];
-    bool hasValue = i + 1 < argc;
-    if (std::strcmp(argument, "-exec") == 0) {
-      options.execRequested = true;
-      options.commandStart = i;
-      break;
-    } else if (std::strcmp(argument, "-log") == 0) {
-      if (!hasValue) exitWithUsage("-log requires a filename");
-      options.logRequested = true;
-      options.logFileName = argv[++i];
-    } else if (std::strcmp(argument, "-scan") == 0) {
-      if (!hasValue) exitWithUsage("-scan requires a filename");
-      options.scanRequested = true;
-      options.logFileName = argv[++i];
-    } else if (std::strcmp(argument, "-cfg") == 0) {
-      if (!hasValue) exitWithUsage("-cfg requires a filename");
-      options.configFileName = argv[++i];
-    } else if (std::strncmp(argument, "-D", 2) == 0) {
-      defineVariable(argument);
-    } else if (std::strcmp(argument, "-nopurge") == 0) {
-      purgeEnabled = false;
-    } else if (std::strcmp(argument, "-debug") == 0) {
-      debugEnabled = true;
-    } else if (std::strcmp(argument, "-sanitize") == 0) {
-      options.sanitizeRequested = true;
-    } else if (std::strcmp(argument, "-json") == 0) {
-      if (!hasValue) exitWithUsage("-json requires a filename");
-      options.jsonFile = argv[++i];
-    } else if (std::strcmp(argument, "-junit") == 0) {
-      if (!hasValue) exitWithUsage("-junit requires a filename");
-      options.junitFile = argv[++i];
-    } else if (std::strcmp(argument, "-html") == 0) {
-      if (!hasValue) exitWithUsage("-html requires a filename");
-      options.htmlFile = argv[++i];
-    } else if (std::strcmp(argument, "-github") == 0) {
-      options.github = true;
-    } else if (std::strcmp(argument, "-maxfailures") == 0) {
-      if (!hasValue) exitWithUsage("-maxfailures requires a number");
-      options.maxFailures = gateValue(argument, argv[++i]);
-    } else if (std::strcmp(argument, "-maxunmatched") == 0) {
-      if (!hasValue) exitWithUsage("-maxunmatched requires a number");
-      options.maxUnmatched = gateValue(argument, argv[++i]);
-    } else if (std::strcmp(argument, "-toolstatus") == 0) {
-      options.toolStatusGate = true;
-    } else if (std::strcmp(argument, "-classifyoutput") == 0) {
-      options.classifyOutput = true;
-    } else if (argument[0] == '-' && options.unknownOption == nullptr) {
-      options.unknownOption = argument;
-    }
-  }
-  // Two reports written to one file would leave only the last.
-  const std::pair<const char*, const char*> reports[] = {
-      {"-json", options.jsonFile}, {"-junit", options.junitFile}, {"-html", options.htmlFile}};
-  for (size_t a = 0; a < 3; ++a) {
-    for (size_t b = a + 1; b < 3; ++b) {
-      if (reports[a].second != nullptr && reports[b].second != nullptr &&
-          std::strcmp(reports[a].second, reports[b].second) == 0) {
-        std::string message =
-            std::string(reports[a].first) + " and " + reports[b].first + " name the same file";
-        exitWithUsage(message.c_str());
-      }
-    }
-  }
-  return options;
-}
 
 /// The reports asked for, in the order they are made.
 std::vector<ReportRequest> reportRequests(const CommandLine& options) {
@@ -226,7 +116,8 @@ void runScan(const CommandLine& options) {
 void checkGates(const CommandLine& options) {
   const RunTotals& totals = runRecord.totals();
   if (options.toolStatusGate && runRecord.toolRan() && runRecord.toolExitCode() != 0) {
-    exitWithError("ERROR: The tool ended with exit code %d\n", runRecord.toolExitCode());
+    exitWithError("ERROR: The tool ended with exit code %s\n",
+                  exitCodeText(runRecord.toolExitCode()).c_str());
   }
   if (options.maxFailures >= 0 && totals.failureCount > options.maxFailures) {
     exitWithError("ERROR: %d failures, more than the %lld allowed\n", totals.failureCount,
@@ -265,6 +156,11 @@ int printSummary(int result, const CommandLine& options) {
   }
   bool toolVouches = options.toolStatusGate && runRecord.toolRan() && runRecord.toolExitCode() == 0;
   if (totals.successCount == 0 && totals.summaryCount == 0 && !toolVouches) {
+    // The gate's verdict says the code once, where "ignored" would not.
+    if (options.toolStatusGate && runRecord.toolRan() && runRecord.toolExitCode() != 0) {
+      exitWithError("ERROR: The tool ended with exit code %s\n",
+                    exitCodeText(runRecord.toolExitCode()).c_str());
+    }
     exitWithError("ERROR: Nothing was processed\n");
   }
   if (totals.failureCount != 0) runRecord.message("%d failures detected\n", totals.failureCount);
@@ -349,8 +245,8 @@ int main(int argc, char** argv) {
   }
   // Only now is it known whether a mistyped option is an error, and still
   // before anything is purged or run.
-  if (ruleSet.strictOptions && options.unknownOption != nullptr) {
-    std::string message = std::string("Unknown option '") + options.unknownOption + "'";
+  if (ruleSet.strictOptions && options.firstUnknownOption != nullptr) {
+    std::string message = std::string("Unknown option '") + options.firstUnknownOption + "'";
     exitWithUsage(message.c_str());
   }
   // The configuration's gates hold unless the command line sets its own.
@@ -376,7 +272,7 @@ int main(int argc, char** argv) {
     char** words = argv + options.commandStart + 1;
     char** sanitized = nullptr;
     if (options.sanitizeRequested) words = sanitized = sanitizeArguments(wordCount, words);
-    result = execMode(wordCount, words, options.classifyOutput);
+    result = execMode(wordCount, words, options.classifyOutput, options.toolStatusGate);
     std::free(sanitized);
   } else if (options.logRequested) {
     processLogFile(options.logFileName);

@@ -41,6 +41,12 @@ TEST(CommandLineTest, SplitsLikeTheMicrosoftRuntime) {
       {R"(tool """")", {"tool", R"(")"}},
       {R"(tool """ x)", {"tool", R"(" x)"}},
       {"tool \"a\tb\"\tc", {"tool", "a\tb", "c"}},
+      // Words as the exec mode quotes them: every word in quotes, a quote
+      // inside as \", backslashes before a quote or the end doubled.
+      {R"("tool" "-DVERSION=\"1.0\"" "x\"y")", {"tool", R"(-DVERSION="1.0")", R"(x"y)"}},
+      {R"("tool" "a\\\"b" "c\\" "\\\\")", {"tool", R"(a\"b)", R"(c\)", R"(\\)"}},
+      {"\"tool\" \"\" \"\\\"\" \" \" \"\t\"", {"tool", "", R"(")", " ", "\t"}},
+      {R"("tool" "a\b\\c\\")", {"tool", R"(a\b\\c\)"}},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(splitCommandLine(row.commandLine), row.words) << "[" << row.commandLine << "]";

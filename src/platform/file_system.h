@@ -127,6 +127,11 @@ bool truncateOpenFile(std::FILE* file, long long size);
 /// system allows for one name (true when that cannot be asked).
 bool nameFitsFolder(const char* path);
 
+/// std::fopen(path, mode), also for a name too long for the narrow calls on
+/// Windows (there the wide call with the long-path prefix); null with errno
+/// set when the file does not open. The caller closes the stream.
+std::FILE* openFile(const char* path, const char* mode);
+
 /// The running process's id, for names of temporary files.
 unsigned long currentProcessId();
 

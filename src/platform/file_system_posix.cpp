@@ -338,6 +338,8 @@ bool nameFitsFolder(const char* path) {
   return longest < 0 || length <= static_cast<size_t>(longest);
 }
 
+std::FILE* openFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
 unsigned long currentProcessId() { return static_cast<unsigned long>(getpid()); }
 
 std::FILE* binaryStandardInput() { return stdin; }

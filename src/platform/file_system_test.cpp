@@ -344,6 +344,59 @@ TEST_F(CopyStepTest, ACopyStoppedAtAnyStepLeavesNoTargetAndNoTemporaryFile) {
   }
 }
 
+// On Windows a name of 248 characters or more needs the wide calls, and the
+// temporary file's name is longer than the target's: every length around
+// that limit copies whole, through the temporary file, and a copy stopped
+// before its move leaves nothing behind.
+TEST_F(CopyStepTest, TargetsAroundTheLongNameLimitGoThroughTheTemporaryFile) {
+  write("source", "long");
+  const std::string folder = path("d") + kFolderSeparator;
+  ASSERT_TRUE(createFolder(path("d").c_str()));
+  for (size_t length : {200u, 243u, 244u, 246u, 247u, 248u, 249u, 255u, 259u}) {
+    ASSERT_LT(folder.size(), length);
+    const std::string target = folder + std::string(length - folder.size(), 'n');
+    HookPlan stopped{CopyStep::kRename, kInjected};
+    stopped.target = target;
+    hookPlan = &stopped;
+    setCopyStepHook(planHook);
+    EXPECT_FALSE(copyFileNoOverwrite(path("source").c_str(), target.c_str())) << length;
+    setCopyStepHook(nullptr);
+    EXPECT_EQ(stopped.temporarySeen, "long") << length << ": the temporary file was not used";
+    EXPECT_FALSE(pathExists(target.c_str())) << length;
+    EXPECT_TRUE(fs::is_empty(folder_ / "d")) << length;
+
+    EXPECT_TRUE(copyFileNoOverwrite(path("source").c_str(), target.c_str()))
+        << length << ": " << systemErrorText(lastSystemError());
+    EXPECT_TRUE(pathExists(target.c_str())) << length;
+    EXPECT_FALSE(copyFileNoOverwrite(path("source").c_str(), target.c_str())) << length;
+    EXPECT_EQ(lastSystemError(), kExists) << length;
+    EXPECT_TRUE(deleteFile(target.c_str())) << length;
+    EXPECT_TRUE(fs::is_empty(folder_ / "d")) << length;
+  }
+}
+
+// A report's long name opens for writing and moves into place.
+TEST_F(FileSystemTest, LongNamesOpenAndReplace) {
+  const std::string folder = path("");
+  for (size_t length : {200u, 246u, 248u, 259u}) {
+    const std::string name = folder + std::string(length - folder.size(), 'r');
+    const std::string next = name.substr(0, name.size() - 1) + "s";
+    std::FILE* file = openFile(next.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << length;
+    EXPECT_GE(std::fputs("report", file), 0) << length;
+    EXPECT_EQ(std::fclose(file), 0) << length;
+    EXPECT_TRUE(replaceFile(next.c_str(), name.c_str())) << length;
+    EXPECT_FALSE(pathExists(next.c_str())) << length;
+    file = openFile(name.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << length;
+    char text[16] = {};
+    EXPECT_EQ(std::fread(text, 1, sizeof text, file), 6u) << length;
+    std::fclose(file);
+    EXPECT_STREQ(text, "report") << length;
+    EXPECT_TRUE(deleteFile(name.c_str())) << length;
+  }
+}
+
 // Another copy that takes the name while this one is under way wins; this
 // one fails as for an existing target and leaves the winner whole.
 TEST_F(CopyStepTest, ATargetThatAppearsDuringTheCopyIsNeverReplaced) {

@@ -30,29 +30,31 @@ bool injectedFault(CopyStep step, const std::string& temporary) {
   return true;
 }
 
-/// Deletes the file at path, read-only or not; nothing when there is none.
-void discard(const std::string& path) {
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(path.c_str());
+/// Deletes the file at path (a name as widePath gives it), read-only or not;
+/// nothing when there is none.
+void discard(const std::wstring& path) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path.c_str());
 }
 
-/// Flushes the file at path to stable storage.
-bool flushToDisk(const std::string& path) {
-  if (injectedFault(CopyStep::kFlush, path)) return false;
-  // Only a handle open for writing flushes, and a read-only file (CopyFileA
+/// Flushes the file at path (as widePath gives it; temporary is its name
+/// for the hook) to stable storage.
+bool flushToDisk(const std::wstring& path, const std::string& temporary) {
+  if (injectedFault(CopyStep::kFlush, temporary)) return false;
+  // Only a handle open for writing flushes, and a read-only file (CopyFile
   // keeps that attribute) opens so only once the attribute is off.
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(path.c_str());
   bool readOnly =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   DWORD writable = attributes & ~FILE_ATTRIBUTE_READONLY;
-  if (readOnly) SetFileAttributesA(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (readOnly) SetFileAttributesW(path.c_str(), writable != 0 ? writable : FILE_ATTRIBUTE_NORMAL);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   // Told once done, so that a test sees that the flush happened at all.
   bool flushed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file) != 0 &&
-                 !injectedFault(CopyStep::kFlushed, path);
+                 !injectedFault(CopyStep::kFlushed, temporary);
   DWORD error = GetLastError();
   if (file != INVALID_HANDLE_VALUE) {
-    bool injected = flushed && injectedFault(CopyStep::kClose, path);
+    bool injected = flushed && injectedFault(CopyStep::kClose, temporary);
     if (injected) error = GetLastError();
     if (CloseHandle(file) == 0 && flushed) {
       flushed = false;
@@ -60,7 +62,7 @@ bool flushToDisk(const std::string& path) {
     }
     if (injected) flushed = false;
   }
-  if (readOnly) SetFileAttributesA(path.c_str(), attributes);
+  if (readOnly) SetFileAttributesW(path.c_str(), attributes);
   SetLastError(error);
   return flushed;
 }
@@ -122,14 +124,17 @@ bool copyFileNoOverwrite(const char* source, const char* target) {
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return false;
   }
-  // Names past the narrow calls' limit take the wide call, which cannot go
-  // through a temporary file here; CopyFile still never overwrites.
-  if (from.isLong || to.isLong) return CopyFileW(from.text.c_str(), to.text.c_str(), TRUE) != 0;
+  // Every name takes the wide calls, each in the form its own length needs:
+  // the temporary name is longer than the target's, so a target just short
+  // of the limit has a temporary file beyond it.
+  const std::string temporary = temporaryCopyName(target, GetCurrentProcessId());
+  WidePath spare = widePath(temporary.c_str());
   // Opened only to ask what it is (no access to its data): a device or pipe
-  // would be read without end. One that does not open fails in CopyFileA
+  // would be read without end. One that does not open fails in CopyFileW
   // below with the error it always gave.
-  HANDLE probe = CreateFileA(source, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE probe =
+      CreateFileW(from.text.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (probe != INVALID_HANDLE_VALUE) {
     DWORD type = GetFileType(probe);
     CloseHandle(probe);
@@ -137,29 +142,28 @@ bool copyFileNoOverwrite(const char* source, const char* target) {
       SetLastError(static_cast<DWORD>(kNotRegularFile));
       return false;
     }
-    // An existing target fails before any data is copied, as CopyFileA
+    // An existing target fails before any data is copied, as CopyFile
     // failed for it; the final move catches one that appears meanwhile.
-    if (GetFileAttributesA(target) != INVALID_FILE_ATTRIBUTES) {
+    if (GetFileAttributesW(to.text.c_str()) != INVALID_FILE_ATTRIBUTES) {
       SetLastError(ERROR_FILE_EXISTS);
       return false;
     }
   }
-  const std::string temporary = temporaryCopyName(target, GetCurrentProcessId());
   // One of this name can only be left by a killed run whose process id this
   // one now has.
-  discard(temporary);
-  // CopyFileA keeps the attributes and the last-write time.
-  bool copied = CopyFileA(source, temporary.c_str(), TRUE) != 0 &&
-                !injectedFault(CopyStep::kData, temporary) && flushToDisk(temporary);
+  discard(spare.text);
+  // CopyFileW keeps the attributes and the last-write time.
+  bool copied = CopyFileW(from.text.c_str(), spare.text.c_str(), TRUE) != 0 &&
+                !injectedFault(CopyStep::kData, temporary) && flushToDisk(spare.text, temporary);
   if (copied) {
     copied = !injectedFault(CopyStep::kRename, temporary) &&
-             MoveFileExA(temporary.c_str(), target, 0) != 0;
-    // The text CopyFileA gave for an existing target, whoever took it first.
+             MoveFileExW(spare.text.c_str(), to.text.c_str(), 0) != 0;
+    // The text CopyFile gave for an existing target, whoever took it first.
     if (!copied && GetLastError() == ERROR_ALREADY_EXISTS) SetLastError(ERROR_FILE_EXISTS);
     if (copied) return true;
   }
   DWORD error = GetLastError();
-  discard(temporary);
+  discard(spare.text);
   SetLastError(error);
   return false;
 }
@@ -198,7 +202,22 @@ bool isOpenFolder(std::FILE* file) {
 }
 
 bool replaceFile(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  WidePath source = widePath(from);
+  WidePath target = widePath(to);
+  if (!source.valid || !target.valid) return false;
+  return MoveFileExW(source.text.c_str(), target.text.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::FILE* openFile(const char* path, const char* mode) {
+  WidePath wide = widePath(path);
+  if (!wide.valid) {
+    errno = EINVAL;
+    return nullptr;
+  }
+  if (!wide.isLong) return std::fopen(path, mode);
+  std::wstring wideMode(mode, mode + std::strlen(mode));
+  return _wfopen(wide.text.c_str(), wideMode.c_str());
 }
 
 namespace {

@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -38,12 +36,14 @@ void readerThread(int fd, StreamConsumer consumer) {
 
 /// Starts the reader of fd; a reader that cannot start gets its pipe closed,
 /// so that the child's writes fail instead of filling the pipe for ever.
-std::thread startReader(int& fd, StreamConsumer handler, const char* name) {
+std::thread startReader(int& fd, StreamConsumer handler, const char* name,
+                        ExecuteErrorSink onError) {
   try {
     return std::thread(readerThread, fd, handler);
   } catch (const std::system_error& error) {
-    reportExecuteError("Execute - Error creating %s, ThreadError=%ld", name,
-                       static_cast<long>(error.code().value()));
+    int code = error.code().value();
+    onError(executeError(code, "Execute - Error creating %s, ThreadError=%ld", name,
+                         static_cast<long>(code)));
     closeIfOpen(fd);
     return std::thread();
   }
@@ -72,19 +72,21 @@ std::thread startReader(int& fd, StreamConsumer handler, const char* name) {
 
 }  // namespace
 
+std::string exitCodeText(int32_t exitCode) { return std::to_string(exitCode); }
+
 int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
-                StreamConsumer onStderr) {
+                StreamConsumer onStderr, ExecuteErrorSink onError) {
   int stdinPipe[2], stdoutPipe[2], stderrPipe[2], statusPipe[2];
   if (pipe2(stdinPipe, O_CLOEXEC) != 0) {
-    reportExecuteError("Execute - Couldn't create StdIn pipe");
+    onError(executeError(errno, "Execute - Couldn't create StdIn pipe"));
     return -1;
   }
   if (pipe2(stdoutPipe, O_CLOEXEC) != 0) {
-    reportExecuteError("Execute - Couldn't create StdOut pipe");
+    onError(executeError(errno, "Execute - Couldn't create StdOut pipe"));
     return -1;
   }
   if (pipe2(stderrPipe, O_CLOEXEC) != 0) {
-    reportExecuteError("Execute - Couldn't create StdErr pipe");
+    onError(executeError(errno, "Execute - Couldn't create StdErr pipe"));
     return -1;
   }
 
@@ -121,7 +123,7 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
     close(statusPipe[0]);
   }
   if (startError != 0) {
-    reportExecuteError("Execute - Couldn't create process, %s", commandLine);
+    onError(executeError(startError, "Execute - Couldn't create process, %s", commandLine));
     for (int* ends : {stdinPipe, stdoutPipe, stderrPipe}) {
       close(ends[0]);
       close(ends[1]);
@@ -138,8 +140,8 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
 
   int stdoutRead = stdoutPipe[0];
   int stderrRead = stderrPipe[0];
-  std::thread outThread = startReader(stdoutRead, onStdout, "OutThread");
-  std::thread errThread = startReader(stderrRead, onStderr, "ErrThread");
+  std::thread outThread = startReader(stdoutRead, onStdout, "OutThread", onError);
+  std::thread errThread = startReader(stderrRead, onStderr, "ErrThread", onError);
 
   int status = 0;
   pid_t waited;
@@ -147,7 +149,7 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
     waited = waitpid(child, &status, 0);
   } while (waited < 0 && errno == EINTR);
   if (waited < 0) {
-    reportExecuteError("GetExitCodeProcess fails\n");
+    onError(executeError(errno, "GetExitCodeProcess fails\n"));
   } else if (WIFSIGNALED(status)) {
     *exitCode = 128 + static_cast<uint32_t>(WTERMSIG(status));
   } else {

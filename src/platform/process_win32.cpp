@@ -5,8 +5,8 @@
 // soon as no side needs it any more.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/process.h"
@@ -33,19 +33,19 @@ DWORD WINAPI readerThread(LPVOID parameter) {
 /// Makes a pipe and swaps the end kept by the parent (the write end when
 /// parentWrites, else the read end) for a non-inheritable duplicate.
 bool makePipe(HANDLE* childEnd, HANDLE* parentEnd, bool parentWrites, const char* pipeError,
-              const char* duplicateError) {
+              const char* duplicateError, ExecuteErrorSink onError) {
   SECURITY_ATTRIBUTES attributes = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &attributes, 0)) {
-    reportExecuteError("%s", pipeError);
+    onError(executeError(static_cast<int32_t>(GetLastError()), "%s", pipeError));
     return false;
   }
   HANDLE made = parentWrites ? writeEnd : readEnd;
   *childEnd = parentWrites ? readEnd : writeEnd;
   HANDLE self = GetCurrentProcess();
   if (!DuplicateHandle(self, made, self, parentEnd, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    reportExecuteError("%s", duplicateError);
+    onError(executeError(static_cast<int32_t>(GetLastError()), "%s", duplicateError));
     return false;
   }
   CloseHandle(made);
@@ -54,12 +54,13 @@ bool makePipe(HANDLE* childEnd, HANDLE* parentEnd, bool parentWrites, const char
 
 /// Starts a reader thread; one that cannot start gets its pipe closed, so
 /// that the child's writes fail instead of filling the pipe for ever.
-HANDLE startReader(ReaderContext* context, const char* name) {
+HANDLE startReader(ReaderContext* context, const char* name, ExecuteErrorSink onError) {
   HANDLE thread = CreateThread(nullptr, 0, readerThread, context, 0, nullptr);
   DWORD error = GetLastError();
   if (thread == nullptr) {
-    reportExecuteError("Execute - Error creating %s, ThreadError=%ld", name,
-                       static_cast<long>(error));
+    onError(executeError(static_cast<int32_t>(error),
+                         "Execute - Error creating %s, ThreadError=%ld", name,
+                         static_cast<long>(error)));
     CloseHandle(context->pipe);
     context->pipe = nullptr;
   }
@@ -68,17 +69,30 @@ HANDLE startReader(ReaderContext* context, const char* name) {
 
 }  // namespace
 
+std::string exitCodeText(int32_t exitCode) {
+  std::string text = std::to_string(exitCode);
+  // Small negative codes are a program's own exit(-n); below them lie the
+  // system's status codes (0xC0000005, an access violation), known by hex.
+  if (exitCode < -0xFFFF) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, " (0x%08lX)",
+                  static_cast<unsigned long>(static_cast<uint32_t>(exitCode)));
+    text += hex;
+  }
+  return text;
+}
+
 int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
-                StreamConsumer onStderr) {
+                StreamConsumer onStderr, ExecuteErrorSink onError) {
   HANDLE stdinRead = nullptr, stdinWrite = nullptr;
   HANDLE stdoutRead = nullptr, stdoutWrite = nullptr;
   HANDLE stderrRead = nullptr, stderrWrite = nullptr;
   if (!makePipe(&stdinRead, &stdinWrite, true, "Execute - Couldn't create StdIn pipe",
-                "Execute - Can't duplicate StdIn write handle!") ||
+                "Execute - Can't duplicate StdIn write handle!", onError) ||
       !makePipe(&stdoutWrite, &stdoutRead, false, "Execute - Couldn't create StdOut pipe",
-                "Execute - Can't duplicate StdOut read handle!") ||
+                "Execute - Can't duplicate StdOut read handle!", onError) ||
       !makePipe(&stderrWrite, &stderrRead, false, "Execute - Couldn't create StdErr pipe",
-                "Execute - Can't duplicate StdErr read handle!")) {
+                "Execute - Can't duplicate StdErr read handle!", onError)) {
     return -1;
   }
 
@@ -110,7 +124,8 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
   DWORD error = GetLastError();
   if (made) DeleteProcThreadAttributeList(list);
   if (!started) {
-    reportExecuteError("Execute - Couldn't create process, %s", commandLine);
+    onError(executeError(static_cast<int32_t>(error), "Execute - Couldn't create process, %s",
+                         commandLine));
     // A failure without a code must still read as a failed start.
     return error != 0 ? static_cast<int32_t>(error) : -1;
   }
@@ -125,15 +140,15 @@ int32_t Execute(char* commandLine, uint32_t* exitCode, StreamConsumer onStdout,
 
   ReaderContext outContext = {stdoutRead, onStdout};
   ReaderContext errContext = {stderrRead, onStderr};
-  HANDLE outThread = startReader(&outContext, "OutThread");
-  HANDLE errThread = startReader(&errContext, "ErrThread");
+  HANDLE outThread = startReader(&outContext, "OutThread", onError);
+  HANDLE errThread = startReader(&errContext, "ErrThread", onError);
 
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
   if (GetExitCodeProcess(process.hProcess, &code)) {
     *exitCode = code;
   } else {
-    reportExecuteError("GetExitCodeProcess fails\n");
+    onError(executeError(static_cast<int32_t>(GetLastError()), "GetExitCodeProcess fails\n"));
   }
 
   if (outThread != nullptr) WaitForSingleObject(outThread, INFINITE);

@@ -38,10 +38,26 @@ const char* findLogPath(int wordCount, char** words, bool warn) {
   return logPath;
 }
 
-size_t trailingBackslashes(const char* word, size_t length) {
-  size_t count = 0;
-  while (count < length && word[length - 1 - count] == '\\') ++count;
-  return count;
+/// Appends word to out enclosed in double quotes, so that the runtime's
+/// splitting gives it back: a quote inside becomes \" with the backslashes
+/// before it doubled, and the backslashes before the closing quote are
+/// doubled. Other backslashes stay single, as the runtime reads them.
+char* appendQuoted(char* out, const char* word) {
+  *out++ = '"';
+  for (const char* p = word;;) {
+    size_t backslashes = 0;
+    while (p[backslashes] == '\\') ++backslashes;
+    p += backslashes;
+    bool beforeQuote = *p == '"' || *p == '\0';
+    size_t written = beforeQuote ? 2 * backslashes : backslashes;
+    std::memset(out, '\\', written);
+    out += written;
+    if (*p == '\0') break;
+    if (*p == '"') *out++ = '\\';
+    *out++ = *p++;
+  }
+  *out++ = '"';
+  return out;
 }
 
 /// Echoes every byte of the piece, NULs included, and shows it at once even
@@ -54,30 +70,24 @@ void echo(std::FILE* stream, const char* prefix, const char* piece, size_t lengt
 }  // namespace
 
 char* buildCommandLine(int wordCount, char** words) {
+  // At worst every byte doubles (a quote behind a backslash), plus a
+  // blank and two quotes per word.
   size_t size = 1;
-  for (int i = 0; i < wordCount; ++i) {
-    size_t length = std::strlen(words[i]);
-    size += length + 3 + trailingBackslashes(words[i], length);
-  }
+  for (int i = 0; i < wordCount; ++i) size += 2 * std::strlen(words[i]) + 3;
   char* commandLine = static_cast<char*>(allocate(size));
   char* out = commandLine;
   for (int i = 0; i < wordCount; ++i) {
-    const char* word = words[i];
-    size_t length = std::strlen(word);
     if (i > 0) *out++ = ' ';
-    if (std::strchr(word, '"') != nullptr) {
-      std::memcpy(out, word, length);
+    // The program name is split without escapes, so no quoting can carry
+    // a quote in it (no Windows file name has one): such a name goes as
+    // written, its quoting left to the user.
+    if (i == 0 && std::strchr(words[0], '"') != nullptr) {
+      size_t length = std::strlen(words[0]);
+      std::memcpy(out, words[0], length);
       out += length;
       continue;
     }
-    // Backslashes right before the closing quote would escape it.
-    size_t backslashes = trailingBackslashes(word, length);
-    *out++ = '"';
-    std::memcpy(out, word, length);
-    out += length;
-    std::memset(out, '\\', backslashes);
-    out += backslashes;
-    *out++ = '"';
+    out = appendQuoted(out, words[i]);
   }
   *out = '\0';
   return commandLine;
@@ -126,6 +136,15 @@ bool classifyOutput = false;
 /// The lines each stream's reader met (stdout, stderr); written by the
 /// readers, read by the main thread once both ended.
 uint64_t streamLinesSeen[2] = {0, 0};
+/// The last failure Execute handed up (main thread only): the one that
+/// stopped the start when Execute fails.
+ExecuteError lastExecuteError;
+
+/// Execute's failures are told to the record as the runner printed them.
+void reportExecuteError(const ExecuteError& error) {
+  runRecord.message("ERROR: %s\n", error.message.c_str());
+  lastExecuteError = error;
+}
 
 /// Cuts and echoes one stream; under -classifyoutput also classifies its
 /// lines, each once the reader has echoed it (one read later).
@@ -158,8 +177,9 @@ void readStderr(const PipeRead& read) {
 
 }  // namespace
 
-int execMode(int wordCount, char** words, bool classifyToolOutput) {
+int execMode(int wordCount, char** words, bool classifyToolOutput, bool exitCodeJudged) {
   classifyOutput = classifyToolOutput;
+  lastExecuteError = ExecuteError();
   const char* logPath = findLogPath(wordCount, words, true);
   char* commandLine = buildCommandLine(wordCount, words);
   if (debugEnabled) runRecord.message("cmd = [%s]\n", commandLine);
@@ -175,7 +195,7 @@ int execMode(int wordCount, char** words, bool classifyToolOutput) {
   }
   // Both reader threads classify at once: the record serialises them.
   runRecord.setShared(classifyToolOutput);
-  int32_t started = Execute(commandLine, &exitCode, readStdout, readStderr);
+  int32_t started = Execute(commandLine, &exitCode, readStdout, readStderr, reportExecuteError);
   runRecord.setShared(false);
   if (classifyToolOutput) {
     runRecord.logFinished(kStdoutLog, LogKind::toolStdout, streamLinesSeen[0]);
@@ -183,10 +203,17 @@ int execMode(int wordCount, char** words, bool classifyToolOutput) {
   }
   if (started != 0) {
     runRecord.toolEnded(false, 0);
-    exitWithError("ERROR: Failed to start '%s'\n", commandLine);
+    if (lastExecuteError.reason.empty())
+      exitWithError("ERROR: Failed to start '%s'\n", commandLine);
+    exitWithError("ERROR: Failed to start '%s': %s\n", commandLine,
+                  lastExecuteError.reason.c_str());
   }
-  runRecord.toolEnded(true, static_cast<int32_t>(exitCode));
-  if (exitCode != 0) runRecord.message("exit code %d ignored\n", static_cast<int32_t>(exitCode));
+  int32_t code = static_cast<int32_t>(exitCode);
+  runRecord.toolEnded(true, code);
+  // A judged code is reported once, by the verdict that fails the run.
+  if (code != 0 && !exitCodeJudged) {
+    runRecord.message("exit code %s ignored\n", exitCodeText(code).c_str());
+  }
   if (logPath != nullptr) processLogFile(logPath);
   std::free(commandLine);
   return 0;

@@ -9,11 +9,13 @@
 /// Runs the tool named by words[0] (wordCount is at least 1) with the other
 /// words as its arguments, echoing its output and analysing the logs it
 /// names; reports the command and the tool's exit code to the run record;
-/// returns 0. Ends the run with "ERROR: Failed to start" when the tool does
-/// not start. With classifyToolOutput, the lines the tool writes are also
-/// classified, as lines of the logs kStdoutLog and kStderrLog, on their
-/// reader threads. Main thread.
-int execMode(int wordCount, char** words, bool classifyToolOutput = false);
+/// returns 0. Ends the run with "ERROR: Failed to start '<command line>'"
+/// and the system's reason when the tool does not start. With classifyToolOutput, the lines the
+/// tool writes are also classified, as lines of the logs kStdoutLog and kStderrLog, on their reader
+/// threads. A non-zero exit code is reported as ignored unless exitCodeJudged (-toolstatus), whose
+/// verdict then reports it. Main thread.
+int execMode(int wordCount, char** words, bool classifyToolOutput = false,
+             bool exitCodeJudged = false);
 
 /// A new array of wordCount new strings and a NULL entry: copies of words in
 /// which each pair of backslashes became one. words stay untouched. The
@@ -21,9 +23,11 @@ int execMode(int wordCount, char** words, bool classifyToolOutput = false);
 char** sanitizeArguments(int wordCount, char** words);
 
 /// The tool's command line (a new malloc'd string, the caller's): the words
-/// separated by single blanks, each word without a double quote enclosed in
-/// double quotes (its trailing backslashes doubled, so that they stay
-/// backslashes), a word with one taken as it is.
+/// separated by single blanks, each enclosed in double quotes, with a double
+/// quote inside written as \" and the backslashes before it and before the
+/// closing quote doubled, so that the Microsoft runtime's splitting gives
+/// back exactly the words. The program name, which that splitting takes
+/// without escapes, goes as written when it holds a double quote.
 char* buildCommandLine(int wordCount, char** words);
 
 /// The log analysed once the tool has ended: the word after the last -o or

@@ -1325,4 +1325,30 @@ TEST_F(ActionsTest, ADestinationBeyondMaxPathIsFound) {
   EXPECT_EQ(readFile(deep + "/files.lst"), textMode(source + "\n"));
 }
 
+TEST_F(ActionsTest, TargetsAroundTheLongNameLimitAreCopiedWhole) {
+  // On Windows a name of 248 characters or more needs the wide calls; the
+  // temporary file beside the target has a longer name than the target.
+  writeBuildTree();
+  const std::string rest = "/bin/sub/a.dll";
+  const size_t start = targetPath("drop/").size();
+  for (size_t length : {240u, 243u, 244u, 246u, 247u, 248u, 252u, 270u}) {
+    const std::string pad(length - start - rest.size(), 'p');
+    makeFolder("drop/" + pad);
+    writeConfig(copyRule("# Copied", "drop/" + pad), targetPath("build").c_str());
+    RunResult result = runLog({"# Copied " + targetPath("build/bin/sub/a.dll")});
+    const std::string target = "drop/" + pad + rest;
+    ASSERT_EQ(targetPath(target).size(), length);
+    EXPECT_EQ(result.status, 0) << length << ": " << result.out;
+    EXPECT_EQ(result.out, textMode("Processing build.log...\n" + copySummary(1, 0, 1, 0, 0, 1, 0)))
+        << length;
+    EXPECT_EQ(readFile(target), "deep a") << length;
+    std::vector<std::string> names;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(folder_ + "/drop/" + pad + "/bin/sub")) {
+      names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, std::vector<std::string>{"a.dll"}) << length << ": a temporary file was left";
+  }
+}
+
 }  // namespace

@@ -1181,7 +1181,11 @@ TEST_F(SafeDefaultsExecTest, UnderToolstatusAQuietToolThatSucceedsHasProcessed) 
        {"out:E1", "exit:0"},
        0,
        summary(0, 0, 0, 0, 0)},
-      {"quiet, exit code 2", {"-toolstatus"}, {"exit:2"}, 1, "exit code 2 ignored\n" + kNoTotals},
+      {"quiet, exit code 2",
+       {"-toolstatus"},
+       {"exit:2"},
+       1,
+       summary(0, 0, 0, 0, 0) + "ERROR: The tool ended with exit code 2\n"},
       {"quiet, without -toolstatus", {}, {"exit:0"}, 1, kNoTotals},
   };
   for (const Row& row : rows) {

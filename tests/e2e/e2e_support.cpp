@@ -148,6 +148,12 @@ std::vector<std::string> withRunner(const std::string& program,
 
 bool E2ETest::windowsTarget() { return fromEnvironment("TARNWICK_E2E_TARGET", "") == "windows"; }
 
+std::string E2ETest::noSuchProgramText() {
+  // Wine's text for ERROR_FILE_NOT_FOUND; Windows itself says "The system
+  // cannot find the file specified."
+  return windowsTarget() ? "File not found." : "No such file or directory";
+}
+
 char E2ETest::separator() { return windowsTarget() ? '\\' : '/'; }
 
 void E2ETest::SetUp() {

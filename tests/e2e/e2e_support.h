@@ -91,6 +91,9 @@ class E2ETest : public ::testing::Test {
   /// The target's folder separator.
   static char separator();
   static bool windowsTarget();
+  /// The system's text for a program that does not exist, as a failed start
+  /// of the tool shows it.
+  static std::string noSuchProgramText();
 
   std::string folder_;
 };

@@ -45,7 +45,8 @@ TEST_F(ExecTest, TheCommandStartsAfterExec) {
       {{"-log", "a.log", "-exec"}, usageText("-exec requires a command to run")},
       {{"-exec", "-exec"},
        "ERROR: Execute - Couldn't create process, \"-exec\"\n"
-       "ERROR: Failed to start '\"-exec\"'\n"},
+       "ERROR: Failed to start '\"-exec\"': " +
+           noSuchProgramText() + "\n"},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
@@ -160,11 +161,12 @@ TEST_F(ExecTest, TheToolGetsEachWordAsItWas) {
     args.push_back(word);
     seen += "[" + word + "]\n";
   }
-  // A word with a double quote goes as it is, so its quoting is the tool's.
-  args.push_back("say \"hi there\"");
-  seen += "[say]\n[hi there]\n";
-  args.push_back("a\\\"b");
-  seen += "[a\"b]\n";
+  // Words with double quotes reach the tool whole too, backslashes and all.
+  for (const char* word : {R"(say "hi there")", R"(a\"b)", R"(-DVERSION="1.0")", R"(x"y)", R"(")",
+                           R"(\\"\)", "\t\"\t", R"(echo "hello world"; echo second)"}) {
+    args.push_back(word);
+    seen += "[" + std::string(word) + "]\n";
+  }
   args.push_back("-o");
   seen += "[-o]\n";
   RunResult result = runExec({}, args);
@@ -359,13 +361,22 @@ TEST_F(ExecTest, AToolThatDoesNotStartEndsTheRun) {
     std::vector<std::string> args;
     std::string commandLine;
     bool debug;
+    std::string reason;  // the system's, after the command line
   };
+  const std::string notFound = noSuchProgramText();
+  // POSIX refuses a file without execute permission and a folder alike;
+  // the Windows texts are Wine's, which leaves the system's %1 as it is.
+  const std::string notProgram = windowsTarget() ? "Bad EXE format for %1." : "Permission denied";
+  const std::string folder = windowsTarget() ? "Access denied." : "Permission denied";
   const Row rows[] = {
-      {{"-exec", "no-such-tool-here", "a b"}, "\"no-such-tool-here\" \"a b\"", false},
-      {{"-debug", "-exec", "no-such-tool-here"}, "\"no-such-tool-here\"", true},
-      {{"-exec", targetPath("plain.txt")}, "\"" + targetPath("plain.txt") + "\"", false},
-      {{"-exec", targetPath("")}, "\"" + targetPath("") + "\"", false},
-      {{"-exec", ""}, "\"\"", false},
+      {{"-exec", "no-such-tool-here", "a b"}, "\"no-such-tool-here\" \"a b\"", false, notFound},
+      {{"-debug", "-exec", "no-such-tool-here"}, "\"no-such-tool-here\"", true, notFound},
+      {{"-exec", targetPath("plain.txt")},
+       "\"" + targetPath("plain.txt") + "\"",
+       false,
+       notProgram},
+      {{"-exec", targetPath("")}, "\"" + targetPath("") + "\"", false, folder},
+      {{"-exec", ""}, "\"\"", false, windowsTarget() ? "Invalid parameter." : notFound},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);
@@ -373,7 +384,8 @@ TEST_F(ExecTest, AToolThatDoesNotStartEndsTheRun) {
     EXPECT_EQ(result.out,
               textMode((row.debug ? "cmd = [" + row.commandLine + "]\n" : std::string()) +
                        "ERROR: Execute - Couldn't create process, " + row.commandLine +
-                       "\nERROR: Failed to start '" + row.commandLine + "'\n"))
+                       "\nERROR: Failed to start '" + row.commandLine + "'" +
+                       (row.reason.empty() ? "" : ": " + row.reason) + "\n"))
         << row.commandLine;
     EXPECT_EQ(result.err, "");
   }
@@ -698,14 +710,19 @@ TEST_F(ExecTest, TheCommandLineAndTheWordsTheToolReceives) {
       {"two trailing backslashes", {"two\\\\"}, " \"two\\\\\\\\\"", "[two\\\\]\n"},
       {"only a backslash", {"\\"}, " \"\\\\\"", "[\\]\n"},
       {"two hundred backslashes", {many}, " \"" + many + many + "\"", "[" + many + "]\n"},
-      // A word with a double quote goes as written: its quoting is the tool's.
+      // A double quote inside a word is escaped, and so are the backslashes
+      // before it: the tool gets the word as it was.
       {"quoted inside",
-       {"say \"hi there\"", "x"},
-       " say \"hi there\" \"x\"",
-       "[say]\n[hi there]\n[x]\n"},
-      {"escaped quote", {"a\\\"b"}, " a\\\"b", "[a\"b]\n"},
-      {"two backslashes before a quote", {"a\\\\\"b\""}, " a\\\\\"b\"", "[a\\b]\n"},
-      {"quote and a trailing backslash", {"x\"y\\"}, " x\"y\\", "[xy\\]\n"},
+       {R"(say "hi there")", "x"},
+       R"( "say \"hi there\"" "x")",
+       "[say \"hi there\"]\n[x]\n"},
+      {"escaped quote", {R"(a\"b)"}, R"( "a\\\"b")", "[a\\\"b]\n"},
+      {"two backslashes before a quote", {R"(a\\"b")"}, R"( "a\\\\\"b\"")", "[a\\\\\"b\"]\n"},
+      {"quote and a trailing backslash", {R"(x"y\)"}, R"( "x\"y\\")", "[x\"y\\]\n"},
+      {"a value in quotes",
+       {R"(-DVERSION="1.0")"},
+       R"( "-DVERSION=\"1.0\"")",
+       "[-DVERSION=\"1.0\"]\n"},
   };
   for (const Row& row : rows) {
     std::vector<std::string> words = {"argv"};
@@ -988,15 +1005,16 @@ TEST_F(ExecTest, SanitizeRewritesEveryWordAndOnlyBeforeExec) {
        {"-debug", "-sanitize", "-exec", "no\\\\such\\\\\\tool"},
        "cmd = [\"no\\such\\\\tool\"]\n"
        "ERROR: Execute - Couldn't create process, \"no\\such\\\\tool\"\n"
-       "ERROR: Failed to start '\"no\\such\\\\tool\"'\n",
+       "ERROR: Failed to start '\"no\\such\\\\tool\"': " +
+           noSuchProgramText() + "\n",
        1},
       {"after -exec it is the tool's word",
        {"-exec", tool(), "argv", "-sanitize", "a\\\\b"},
        "[argv]\n[-sanitize]\n[a\\\\b]\n" + kNoTotals,
        1},
-      {"a quote left behind is the tool's",
+      {"a quote reaches the tool with the rewritten backslashes",
        {"-sanitize", "-exec", tool(), "argv", "a\\\\\\\\\"b\""},
-       "[argv]\n[a\\b]\n" + kNoTotals,
+       "[argv]\n[a\\\\\"b\"]\n" + kNoTotals,
        1},
       {"the log path is the rewritten word",
        {"-sanitize", "-exec", tool(), "logline:I00020110: built", "-o", "sub\\\\out.log"},
@@ -1016,14 +1034,18 @@ TEST_F(ExecTest, AToolThatDoesNotStartAfterTheWarning) {
     std::string out;
   };
   const std::string failed = "ERROR: Execute - Couldn't create process, ";
+  const std::string notFound = noSuchProgramText();
   const Row rows[] = {
-      {{"-exec", "-o"}, kWarning + failed + "\"-o\"\nERROR: Failed to start '\"-o\"'\n"},
+      {{"-exec", "-o"},
+       kWarning + failed + "\"-o\"\nERROR: Failed to start '\"-o\"': " + notFound + "\n"},
       {{"-debug", "-exec", "-oa"},
        kWarning + std::string("cmd = [\"-oa\"]\n") + failed +
-           "\"-oa\"\nERROR: Failed to start '\"-oa\"'\n"},
+           "\"-oa\"\nERROR: Failed to start '\"-oa\"': " + notFound + "\n"},
+      // The program name takes no escapes: one with a quote goes as written.
       {{"-exec", "no-such-tool \"x\"", "y\\"},
        failed +
-           "no-such-tool \"x\" \"y\\\\\"\nERROR: Failed to start 'no-such-tool \"x\" \"y\\\\\"'\n"},
+           "no-such-tool \"x\" \"y\\\\\"\nERROR: Failed to start 'no-such-tool \"x\" \"y\\\\\"': " +
+           notFound + "\n"},
   };
   for (const Row& row : rows) {
     RunResult result = run(row.args);

@@ -51,7 +51,6 @@ TEST_F(LogModeTest, ALoneHelpOrVersionAnswersAndEndsWell) {
     int status;
   };
   const Row rows[] = {
-      {{"--help"}, usageText(""), 0},
       {{"--version"}, "tarnwick 0.10\n", 0},
       // Anything else is a command line as before.
       {{"-help"}, usageText("Insufficient arguments"), 1},
@@ -67,6 +66,22 @@ TEST_F(LogModeTest, ALoneHelpOrVersionAnswersAndEndsWell) {
     EXPECT_EQ(result.status, row.status) << shown;
     EXPECT_EQ(result.out, textMode(row.out)) << shown;
     EXPECT_EQ(result.err, "") << shown;
+  }
+}
+
+TEST_F(LogModeTest, HelpShowsTheUsageTextAndEveryOption) {
+  RunResult result = run({"--help"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  const std::string usage = textMode(usageText(""));
+  EXPECT_EQ(result.out.substr(0, usage.size()), usage);
+  for (const char* option :
+       {"-exec <cmd_to_run> [<arg1> ...]", "-log <logfile>", "-scan <logfile>", "-cfg <configfile>",
+        "-Dname=value", "-nopurge", "-debug", "-sanitize", "-json <file>", "-junit <file>",
+        "-html <file>", "-github", "-maxfailures <n>", "-maxunmatched <n>", "-toolstatus",
+        "-classifyoutput", "--help", "--version"}) {
+    EXPECT_NE(result.out.find(textMode(std::string("\n  ") + option + " ")), std::string::npos)
+        << option;
   }
 }
 

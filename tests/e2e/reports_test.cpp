@@ -550,8 +550,52 @@ TEST_F(ReportsTest, GatesComeAfterEverythingAndInTheirOrder) {
     RunResult result = runExec(options, {"logline:I00020110: ok", "logline:E1: bad", "logline:odd",
                                          "exit:3", "-o", "out.log"});
     EXPECT_EQ(result.status, row.status) << row.name;
-    EXPECT_EQ(result.out, textMode("exit code 3 ignored\nProcessing out.log...\nE1: bad\nodd\n" +
+    // Under -toolstatus the code is judged, so the verdict alone reports it.
+    bool judged = false;
+    for (const std::string& gate : row.gates) judged = judged || gate == "-toolstatus";
+    EXPECT_EQ(result.out, textMode(std::string(judged ? "" : "exit code 3 ignored\n") +
+                                   "Processing out.log...\nE1: bad\nodd\n" +
                                    summary(1, 1, 0, 0, 1) + "1 failures detected\n" + row.end))
+        << row.name;
+  }
+}
+
+TEST_F(ReportsTest, TheToolStatusGateReportsTheCodeOnce) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> options;
+    std::string exit;
+    std::string out;  // before the summary
+    std::string end;  // after it
+    int status;
+  };
+  // Windows keeps all 32 bits and shows a status code in hex too; POSIX
+  // keeps the low 8.
+  const std::string crash = windowsTarget() ? "-1073741819 (0xC0000005)" : "5";
+  const std::string small = windowsTarget() ? "-2" : "254";
+  const Row rows[] = {
+      {"ignored without the gate", {}, "exit:3", "exit code 3 ignored\n", "", 0},
+      {"judged with it",
+       {"-toolstatus"},
+       "exit:3",
+       "",
+       "ERROR: The tool ended with exit code 3\n",
+       1},
+      {"zero passes the gate", {"-toolstatus"}, "exit:0", "", "", 0},
+      {"a status code", {}, "exit:-1073741819", "exit code " + crash + " ignored\n", "", 0},
+      {"a status code judged",
+       {"-toolstatus"},
+       "exit:-1073741819",
+       "",
+       "ERROR: The tool ended with exit code " + crash + "\n",
+       1},
+      {"a small negative code", {}, "exit:-2", "exit code " + small + " ignored\n", "", 0},
+  };
+  for (const Row& row : rows) {
+    RunResult result = runExec(row.options, {"logline:I00020110: ok", row.exit, "-o", "out.log"});
+    EXPECT_EQ(result.status, row.status) << row.name;
+    EXPECT_EQ(result.out,
+              textMode(row.out + "Processing out.log...\n" + summary(1, 0, 0, 0, 0) + row.end))
         << row.name;
   }
 }
@@ -569,7 +613,27 @@ TEST_F(ReportsTest, ExecModeReportsTheToolAndItsExitCode) {
   EXPECT_EQ(result.status, 1);
   report = readJson("r.json");
   EXPECT_TRUE(report["tool"]["exitCode"].is_null());
-  EXPECT_EQ(report["error"], "ERROR: Failed to start '\"no-such-tool-anywhere\"'");
+  EXPECT_EQ(report["error"],
+            "ERROR: Failed to start '\"no-such-tool-anywhere\"': " + noSuchProgramText());
+}
+
+TEST_F(ReportsTest, LongReportNamesAreWritten) {
+  // On Windows a name of 248 characters or more needs the wide calls; a
+  // report's temporary file has a longer name than the report.
+  writeFile("build.log", "I00020110: ok\n");
+  const size_t start = targetPath("").size() + 1;
+  for (size_t length : {240u, 246u, 248u, 270u}) {
+    const std::string folder(length - start - std::string("/r.json").size(), 'j');
+    makeFolder(folder);
+    ASSERT_EQ(targetPath(folder + "/r.json").size(), length);
+    RunResult result =
+        run({"-json", targetPath(folder + "/r.json"), "-junit", targetPath(folder + "/r.xml"),
+             "-html", targetPath(folder + "/r.html"), "-log", "build.log"});
+    EXPECT_EQ(result.status, 0) << length << ": " << result.out;
+    EXPECT_EQ(readJson(folder + "/r.json")["status"], 0) << length;
+    EXPECT_TRUE(exists(folder + "/r.xml")) << length;
+    EXPECT_TRUE(exists(folder + "/r.html")) << length;
+  }
 }
 
 TEST_F(ReportsTest, CopiesAndListingsAreReported) {

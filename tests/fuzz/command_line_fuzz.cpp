@@ -1,12 +1,13 @@
 // libFuzzer target for the tool's command line: the first byte says whether
 // -sanitize's rewriting comes first, the rest are words separated by NULs.
 // The words become the quoted command line, which the runtime's rules must
-// split back into exactly the same words. That holds for the words the
-// builder quotes: a word holding a double quote is passed as written, its
-// quoting left to the user, so quotes are turned into other bytes here; and
-// the program name takes no escapes, so it may not end in a backslash (no
-// program name does). The rewriting itself must halve each run of
-// backslashes, rounding up, and leave the given words alone.
+// split back into exactly the same words: quotes, backslashes, blanks and
+// tabs included. The program name takes no escapes, so it may hold no quote
+// and not end in a backslash (no Windows file name does); its quotes become
+// other bytes here. The rewriting itself must halve each run of
+// backslashes, rounding up, and leave the given words alone. Inputs are
+// mostly the bytes that matter: the second byte, when odd, maps each byte
+// onto quote, backslash, blank, tab, NUL or a letter.
 #include <cstring>
 #include <vector>
 
@@ -52,11 +53,15 @@ std::vector<char*> pointers(std::vector<std::string>& words) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InputBytes input(data, size);
   bool sanitize = input.take() % 2 == 1;
-  std::vector<std::string> words = splitAtNul(input.rest());
-  for (std::string& word : words) {
-    for (char& c : word) {
-      if (c == '"') c = '\'';
-    }
+  bool special = input.take() % 2 == 1;
+  std::string bytes = input.rest();
+  if (special) {
+    static const char kSpecial[] = {'"', '\\', ' ', '\t', '\0', 'a'};
+    for (char& c : bytes) c = kSpecial[static_cast<unsigned char>(c) % sizeof kSpecial];
+  }
+  std::vector<std::string> words = splitAtNul(bytes);
+  for (char& c : words[0]) {
+    if (c == '"') c = '\'';
   }
   if (!words[0].empty() && words[0].back() == '\\') words[0] += 'x';
 
