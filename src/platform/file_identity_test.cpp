@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/scratch_folder_test_support.h"
+
 #ifndef _WIN32
 #include <unistd.h>
-
-#include "base/scratch_folder_test_support.h"
 #endif
 
 namespace {

@@ -20,9 +20,9 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "base/scratch_folder_test_support.h"
-#endif
 
 namespace {
 
