@@ -1078,7 +1078,7 @@ TEST_F(ExecTest, TheLogsAloneJudgeTheRun) {
       // The low 32 bits, read as a signed number; POSIX keeps only 8 of them.
       {"the highest bit of the exit code",
        {"logline:I00020110: built", "-o", "out.log", "exit:-2147483648"},
-       std::string(windowsTarget() ? "exit code -2147483648 ignored\n" : "") +
+       std::string(windowsTarget() ? "exit code -2147483648 (0x80000000) ignored\n" : "") +
            "Processing out.log...\n" + summary(1, 0, 0, 0, 0),
        0},
   };
