@@ -23,7 +23,7 @@ RunTotals& runTotals = runRecord.totals();
     for (RunListener * listener : listeners_) listener->call; \
   } while (false)
 
-void RunRecord::setShared(bool shared) { shared_ = shared; }
+void RunRecord::setShared(bool shared) { shared_.store(shared, std::memory_order_relaxed); }
 
 void RunRecord::addListener(RunListener* listener) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
@@ -36,7 +36,7 @@ void RunRecord::reset() {
   totals_ = RunTotals();
   ended_ = false;
   silenced_.store(false);
-  shared_ = false;
+  shared_.store(false, std::memory_order_relaxed);
   toolRan_ = false;
   toolExitCode_ = 0;
 }

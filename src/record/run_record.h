@@ -146,12 +146,12 @@ class RunRecord {
   /// classified); events are then serialised by a lock. Main thread only,
   /// while no other thread reports.
   void setShared(bool shared);
-  bool shared() const { return shared_; }
+  bool shared() const { return shared_.load(std::memory_order_relaxed); }
   /// Holds the record's lock while it is shared, for work that must not
   /// interleave with another thread's (a line's classification and actions);
   /// holds nothing otherwise.
   std::unique_lock<std::recursive_mutex> hold() {
-    if (!shared_) return std::unique_lock<std::recursive_mutex>();
+    if (!shared_.load(std::memory_order_relaxed)) return std::unique_lock<std::recursive_mutex>();
     return std::unique_lock<std::recursive_mutex>(lock_);
   }
 
@@ -184,7 +184,8 @@ class RunRecord {
 
  private:
   std::recursive_mutex lock_;
-  bool shared_ = false;
+  // Atomic: a stop request asks for the lock from a thread of its own.
+  std::atomic<bool> shared_{false};
   std::vector<RunListener*> listeners_;
   RunTotals totals_;
   bool ended_ = false;

@@ -188,19 +188,21 @@ int execMode(int wordCount, char** words, bool classifyToolOutput, bool exitCode
   std::fflush(stdout);
 
   uint32_t exitCode = 0;
+  // While the tool runs, the readers (both classify under -classifyoutput)
+  // and a stop request's thread may all reach the record: it serialises
+  // them.
+  runRecord.setShared(true);
   // The streams are logs of the run, told from this thread in a fixed order.
   if (classifyToolOutput) {
     runRecord.logStarted(kStdoutLog, LogKind::toolStdout);
     runRecord.logStarted(kStderrLog, LogKind::toolStderr);
   }
-  // Both reader threads classify at once: the record serialises them.
-  runRecord.setShared(classifyToolOutput);
   int32_t started = Execute(commandLine, &exitCode, readStdout, readStderr, reportExecuteError);
-  runRecord.setShared(false);
   if (classifyToolOutput) {
     runRecord.logFinished(kStdoutLog, LogKind::toolStdout, streamLinesSeen[0]);
     runRecord.logFinished(kStderrLog, LogKind::toolStderr, streamLinesSeen[1]);
   }
+  runRecord.setShared(false);
   if (started != 0) {
     runRecord.toolEnded(false, 0);
     if (lastExecuteError.reason.empty())
